@@ -1,0 +1,31 @@
+# Turns the pictures and icons of res/ into a C++ source holding their bytes,
+# so the program needs no files beside it to draw them.
+# A file named "<id>_<words>.<ext>" is resource <id>; several files may share an
+# id (the sizes of one icon).
+# Usage: cmake -DRES_DIR=... -DOUT=... -P embed_resources.cmake
+file(GLOB files LIST_DIRECTORIES false "${RES_DIR}/*.bmp" "${RES_DIR}/*.png")
+list(SORT files)
+set(body "")
+set(table "")
+set(n 0)
+foreach(f IN LISTS files)
+  get_filename_component(name "${f}" NAME)
+  if(NOT name MATCHES "^([0-9]+)_")
+    continue()
+  endif()
+  set(id "${CMAKE_MATCH_1}")
+  file(READ "${f}" hex HEX)
+  file(SIZE "${f}" size)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," hex "${hex}")
+  string(APPEND body "static const unsigned char kData${n}[] = {${hex}};\n")
+  string(APPEND table "  {${id}, \"${name}\", kData${n}, ${size}},\n")
+  math(EXPR n "${n} + 1")
+endforeach()
+set(content "// Generated from res/ by cmake/embed_resources.cmake. Do not edit.\n#include \"ui/controls/embedded_resources.h\"\n\n${body}\nconst EmbeddedResource kEmbeddedResources[] = {\n${table}  {0, nullptr, nullptr, 0}};\nconst std::size_t kEmbeddedResourceCount = ${n};\n")
+if(EXISTS "${OUT}")
+  file(READ "${OUT}" old)
+  if(old STREQUAL content)
+    return()
+  endif()
+endif()
+file(WRITE "${OUT}" "${content}")

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Postwing's one entry point for a fresh Debian 12 machine.
+#   bash scripts/setup.sh run    install what is missing, build, start the program
+#   bash scripts/setup.sh test   install what is missing, build, run every test
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev
+                libgtest-dev googletest fonts-wqy-zenhei)
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick python3 python3-aiosmtpd sox)
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine64 wine)
+
+# Installs the packages of the arguments that are not installed yet.
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q ' installed$' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "== installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y \
+    --no-install-recommends "${missing[@]}"
+}
+
+build() {  # preset [targets...]
+  local preset=$1; shift
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" "$@"
+}
+
+# Lays out the folder the window program runs in: ini/, help/, an empty report
+# file and a small sample mail folder and address list, as a new user needs.
+prepare_runtime() {
+  local dir=$1
+  mkdir -p "$dir"
+  cp -rn runtime/. "$dir"/
+}
+
+cmd_run() {
+  install_missing "${BUILD_PACKAGES[@]}"
+  build default
+  local rt=$ROOT/build/default/runtime
+  prepare_runtime "$rt"
+  if [ -x build/default/src/ui/postwing ]; then
+    cd "$rt" && exec "$ROOT/build/default/src/ui/postwing"
+  elif [ -x build/default/src/tools/postwing-send ]; then
+    cd "$rt" && exec "$ROOT/build/default/src/tools/postwing-send" --help
+  else
+    echo "The window program is not built yet; the core library and its tests are."
+  fi
+}
+
+cmd_test() {
+  install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+  echo "== build and test (default)"
+  build default
+  ctest --preset default
+  echo "== build and test the core under AddressSanitizer and UndefinedBehaviorSanitizer"
+  build asan
+  ctest --preset asan
+  if [ -f scripts/test-windows.sh ]; then
+    bash scripts/test-windows.sh
+  fi
+}
+
+case "${1:-}" in
+  run) cmd_run ;;
+  test) cmd_test ;;
+  *) echo "usage: bash scripts/setup.sh run|test" >&2; exit 2 ;;
+esac

@@ -1,0 +1,44 @@
+// One outgoing message: sender, recipients, subject, body, and the header
+// built from them. A plain text message without MIME structure; texts are
+// sent as the code-page bytes they hold.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+struct MailRecipient {
+  std::string m_strAddress;  // goes into RCPT TO and between "<" and ">" on the To line
+  std::string m_strName;     // stands before the address on the To line; may be empty
+};
+
+class CMailItem {
+ public:
+  CMailItem() = default;
+  virtual ~CMailItem() = default;
+
+  // Appends one recipient. Always true.
+  bool AddRecipient(std::string address, std::string name);
+  // Copies recipient `index`; false (outputs untouched) when out of range.
+  bool GetRecipient(std::string& address, std::string& name, int index) const;
+  int GetRecipientCount() const;
+  // Parses a ";"-separated list of bare addresses or "name<address>" entries
+  // and appends them. False on an entry whose first ">" is missing or stands
+  // before its "<"; entries before it stay added.
+  bool AddRecipientList(std::string list);
+
+  // Builds m_strHeader (Date, From, To, Subject lines) and sets m_tDate.
+  // False, header unchanged, when the item has no recipient.
+  bool BuildHeader();
+  // Doubles every line of the body that is exactly one dot ended by CR LF.
+  void EscapeBody();
+
+  std::string m_strSender;
+  std::string m_strSubject;
+  std::string m_strHeader;
+  std::time_t m_tDate = 0;
+  std::string m_strBody;
+
+ private:
+  std::vector<MailRecipient> m_recipients;
+};

@@ -1,0 +1,26 @@
+// main() of every window test: starts wxWidgets on the Xvfb display without
+// entering a main loop, then runs the tests.
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/init.h>
+
+namespace {
+
+class CTestApp : public wxApp {
+ public:
+  bool OnInit() override { return true; }
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP_NO_MAIN(CTestApp);
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (!wxEntryStart(argc, argv)) return 1;
+  wxTheApp->CallOnInit();
+  int rc = RUN_ALL_TESTS();
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return rc;
+}
