@@ -1,0 +1,56 @@
+// One batch run: every file of the mail folder to every line of the address
+// list, one SMTP session per message, stopping at the first failure; then the
+// end cue, the outcome message and one line in the report file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "settings/mail_source.h"
+#include "settings/smtp_account.h"
+#include "settings/sound_settings.h"
+
+// What a run needs from the program around it: the window implements it with
+// its pages, the headless sender and the tests with plain settings.
+class CBatchHost {
+ public:
+  virtual ~CBatchHost() = default;
+  // Reloads the mail source from the settings file (and shows it).
+  virtual void ReloadMailSource() = 0;
+  // The mail source as its controls hold it now.
+  virtual CMailSource TakeMailSource() = 0;
+  // The SMTP account as its controls hold it now.
+  virtual CSmtpAccount TakeSmtpAccount() = 0;
+  // The sound settings as last stored or loaded (not refreshed from controls).
+  virtual CSoundSettings SoundSettings() = 0;
+  // A modal OK message box with the exclamation icon; `text` in the code page.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Plays a wave synchronously; `path` in the code page.
+  virtual void PlayCue(const std::string& path) = 0;
+};
+
+// Directory plus the native separator (unless it already ends in one, or in
+// ":" on Windows) plus a name.
+std::string JoinPath(const std::string& directory, const std::string& name);
+
+// The hour of UTC+8 for a UTC hour.
+int HourUtcPlus8(int utcHour);
+
+class CBatchRun {
+ public:
+  explicit CBatchRun(CBatchHost& host);
+
+  void Run();
+  bool SendMailFile(std::string fileName);
+  bool SendToRecipients(std::string recipients, std::string subject, std::string body);
+  void ReadMailText(std::string fileName, std::string& body);
+  void WriteReportLine();
+
+  int m_bShowResult = 0;
+  std::string m_strError;
+  std::int32_t m_nMailCount = 0;
+  std::int32_t m_nAddressCount = 0;
+  std::string m_strStartDir;
+
+  // Filled in by the implementation (private state, test seams).
+};
