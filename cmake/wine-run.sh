@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine:  wine-run.sh PREFIX-DIR PROGRAM [ARGS...]
+#
+# - The Wine prefix is PREFIX-DIR (inside the build tree); it is created on
+#   first use, once, even when several programs start at the same time.
+# - The ANSI code page is 936 (GBK): Wine takes it from the locale, here
+#   zh_CN.UTF-8 (a UTF-8 locale, so Unix file names stay UTF-8).
+# - winedbg is disabled so that a crashing program exits with a failure code
+#   (with the debugger, Wine reports a crash as exit code 0). mscoree and
+#   mshtml are disabled so that creating the prefix never asks for Mono or
+#   Gecko.
+# - Wine's own messages are silenced; the program's stdout and stderr pass
+#   through unchanged (with CR LF line ends, as written by the C runtime).
+set -euo pipefail
+
+if [ $# -lt 2 ]; then
+  echo "usage: wine-run.sh PREFIX-DIR PROGRAM [ARGS...]" >&2
+  exit 2
+fi
+prefix=$(realpath -m "$1"); shift
+
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winedbg.exe=d;mscoree=d;mshtml=d"
+unset DISPLAY WAYLAND_DISPLAY
+
+# Wine's ANSI code page follows the locale; the locale must exist on the host
+# too, or Wine cannot convert non-ASCII file names. Where zh_CN.UTF-8 is not
+# installed, it is compiled once beside the prefix and found through LOCPATH.
+locale_env=(LC_ALL=zh_CN.UTF-8)
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; then
+  locale_dir=$(dirname "$prefix")/wine-locale
+  locale_env+=(LOCPATH="$locale_dir")
+fi
+
+mkdir -p "$(dirname "$prefix")"
+if [ ! -f "$prefix/system.reg" ] || { [ -n "${locale_dir:-}" ] && [ ! -d "$locale_dir/zh_CN.UTF-8" ]; }; then
+  (
+    flock 9
+    if [ -n "${locale_dir:-}" ] && [ ! -d "$locale_dir/zh_CN.UTF-8" ]; then
+      echo "wine-run.sh: compiling the zh_CN.UTF-8 locale into $locale_dir" >&2
+      mkdir -p "$locale_dir"
+      localedef -i zh_CN -f UTF-8 "$locale_dir/zh_CN.UTF-8.tmp" >/dev/null 2>&1 || true
+      [ -f "$locale_dir/zh_CN.UTF-8.tmp/LC_CTYPE" ] ||
+        { echo "wine-run.sh: localedef failed (package locales missing?)" >&2; exit 1; }
+      mv "$locale_dir/zh_CN.UTF-8.tmp" "$locale_dir/zh_CN.UTF-8"
+    fi
+    if [ ! -f "$prefix/system.reg" ]; then
+      echo "wine-run.sh: creating the Wine prefix $prefix" >&2
+      env "${locale_env[@]}" wine wineboot.exe --init >/dev/null 2>&1 || true
+      wineserver -w
+      [ -f "$prefix/system.reg" ] || { echo "wine-run.sh: could not create $prefix" >&2; exit 1; }
+    fi
+  ) 9>"$prefix.lock"
+fi
+
+# Wine's background processes (services.exe, explorer.exe, ...) start with
+# the first program and inherit its stderr; they live on for a few seconds
+# after it, and whoever reads that stderr (ctest) would wait for them. So the
+# program's stderr goes to a file that is copied out once it has ended.
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+status=0
+env "${locale_env[@]}" wine "$@" 2>"$errors" || status=$?
+cat "$errors" >&2
+exit $status

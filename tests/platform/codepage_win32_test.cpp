@@ -1,0 +1,44 @@
+#include "platform/codepage.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+// Everything below, and every GBK text in the other tests, assumes the
+// Chinese ANSI code page the program runs with.
+TEST(CodePageWin32, AnsiCodePageIsGbk) { ASSERT_EQ(GetACP(), 936u); }
+
+TEST(CodePageWin32, ConvertsChineseBothWays) {
+  const std::string gbk = platform::FromUtf8("飞鸿信使");
+  EXPECT_EQ(gbk, "\xB7\xC9\xBA\xE8\xD0\xC5\xCA\xB9");
+  EXPECT_EQ(platform::ToUtf8(gbk), "飞鸿信使");
+  EXPECT_EQ(platform::FromUtf8("abc 123\r\n"), "abc 123\r\n");
+  EXPECT_EQ(platform::FromUtf8(""), "");
+  EXPECT_EQ(platform::ToUtf8(""), "");
+}
+
+TEST(CodePageWin32, CharacterOutsideTheCodePageBecomesQuestionMark) {
+  // Hangul is not in code page 936.
+  EXPECT_EQ(platform::FromUtf8("a한b"), "a?b");
+}
+
+TEST(CodePageWin32, NativePathNamesTheFileOnDisk) {
+  testsupport::CTempDir dir;
+  const std::string gbkName = platform::FromUtf8("运行报告.txt");
+  const std::filesystem::path native = platform::NativePath(gbkName);
+  EXPECT_EQ(native.wstring(), L"运行报告.txt");
+  EXPECT_EQ(platform::PathToCodePage(native), gbkName);
+
+  // The ANSI file calls take the code-page bytes; they must reach the same file.
+  { std::ofstream(dir.Path() / native, std::ios::binary) << "x"; }
+  const std::string ansiPath = platform::PathToCodePage(dir.Path()) + "\\" + gbkName;
+  EXPECT_NE(GetFileAttributesA(ansiPath.c_str()), INVALID_FILE_ATTRIBUTES) << ansiPath;
+}
+
+}  // namespace
