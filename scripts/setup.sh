@@ -6,26 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+source scripts/lib.sh
 
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev
                 libgtest-dev googletest fonts-wqy-zenhei)
 TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick python3 python3-aiosmtpd sox)
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine64 wine)
-
-# Installs the packages of the arguments that are not installed yet.
-install_missing() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q ' installed$' || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "== installing: ${missing[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y \
-    --no-install-recommends "${missing[@]}"
-}
 
 build() {  # preset [targets...]
   local preset=$1; shift
