@@ -221,14 +221,15 @@ def emblem(px, simple=False):
     fill = radial_gradient((S, S), (c * 0.75, c * 0.65), r * 1.5,
                            [(0, (88, 146, 148)), (0.6, (44, 92, 98)), (1, (22, 52, 58))])
     paint_image(img, fill, disc)
-    ring_w = max(k, S * 0.045)
+    ring_w = k * 1.1 if simple else max(k, S * 0.045)
     ring = Image.new("L", (S, S), 0)
     rd = ImageDraw.Draw(ring)
     rd.ellipse([c - r, c - r, c + r, c + r], fill=255)
     rd.ellipse([c - r + ring_w, c - r + ring_w, c + r - ring_w, c + r - ring_w], fill=0)
     paint(img, GOLD, ring)
-    scale = S * (0.78 if simple else 0.70)
-    g = goose_mask((S, S), scale, -18, c + S * 0.04, c + S * 0.16, "up")
+    scale = S * (0.80 if simple else 0.68)
+    # turned by -18°, the goose spans x -0.50 .. 0.66 and y -0.55 .. 0.19 of its length
+    g = goose_mask((S, S), scale, -18, c - 0.08 * scale, c + 0.18 * scale, "up")
     paint(img, CREAM, g)
     return shrink(img, (px, px))
 
@@ -392,7 +393,7 @@ def draw_scene(k):
     td = ImageDraw.Draw(text_mask)
     x = tx
     for ch in title:
-        td.text((x, ty), ch, font=title_font, fill=255)
+        td.text((x, ty), ch, font=title_font, fill=255, stroke_width=int(0.7 * k), stroke_fill=255)
         x += title_font.getlength(ch) + spacing
     shadow = text_mask.filter(ImageFilter.GaussianBlur(2.5 * k))
     shadow = ImageChops.offset(shadow, int(1.5 * k), int(2 * k))
@@ -469,25 +470,25 @@ def portrait():
     hair = (40, 34, 34)
 
     # shoulders in a dark blue-green jacket over a white shirt
-    torso = shape((-2, 96), (-1, 84), ((4, 74), (18, 68), (30, 66)), (46, 66),
-                  ((58, 68), (72, 74), (77, 84)), (78, 96))
+    torso = shape((-2, 96), (-1, 81), ((4, 71), (18, 65), (30, 63)), (46, 63),
+                  ((58, 65), (72, 71), (77, 81)), (78, 96))
     paint_image(img, vertical_gradient(size, [(0, (60, 84, 92)), (0.75, (52, 76, 84)), (1, (28, 46, 54))]),
                 poly_mask(size, [torso]))
-    d.polygon(shape((29, 66), (38, 84), (47, 66)), fill=(246, 244, 236))          # shirt
+    d.polygon(shape((29, 63), (38, 81), (47, 63)), fill=(246, 244, 236))          # shirt
     # neck, with the chin's shadow at its top
-    d.polygon(shape((31.5, 52), (44.5, 52), (45.5, 67), ((42, 72), (34, 72), (30.5, 67))), fill=skin_shade)
-    d.polygon(shape((30, 64), (38, 76), (36, 79), (27, 67)), fill=(232, 232, 224))  # collar, left
-    d.polygon(shape((46, 64), (38, 76), (40, 79), (49, 67)), fill=(232, 232, 224))  # collar, right
+    d.polygon(shape((31.5, 52), (44.5, 52), (45.5, 64), ((42, 69), (34, 69), (30.5, 64))), fill=skin_shade)
+    d.polygon(shape((30, 61), (38, 73), (36, 76), (27, 64)), fill=(232, 232, 224))  # collar, left
+    d.polygon(shape((46, 61), (38, 73), (40, 76), (49, 64)), fill=(232, 232, 224))  # collar, right
     lapel = (38, 60, 68)
-    d.polygon(shape((27, 67), (36, 80), (33, 90), (22, 72)), fill=lapel)
-    d.polygon(shape((49, 67), (40, 80), (43, 90), (54, 72)), fill=lapel)
-    d.ellipse(P((37.2, 84), (38.8, 85.6)), fill=(30, 44, 50))                       # a button
+    d.polygon(shape((27, 64), (36, 77), (33, 87), (22, 69)), fill=lapel)
+    d.polygon(shape((49, 64), (40, 77), (43, 87), (54, 69)), fill=lapel)
+    d.ellipse(P((37.2, 81), (38.8, 82.6)), fill=(30, 44, 50))                       # a button
 
     # ears and face
-    for cx in (22.6, 53.4):
+    for cx in (22.2, 53.8):
         d.ellipse(P((cx - 2.8, 35.5), (cx + 2.8, 44)), fill=skin_shade)
-    face = shape((23, 30), ((22.5, 45), (28, 56), (38, 60.5)), ((48, 56), (53.5, 45), (53, 30)),
-                 ((53, 14), (23, 14), (23, 30)))
+    face = shape((22.5, 30), ((22, 45), (28, 56.5), (38, 60.5)), ((48, 56.5), (54, 45), (53.5, 30)),
+                 ((53.5, 14), (22.5, 14), (22.5, 30)))
     paint(img, skin, poly_mask(size, [face]))
     # soft shading on the far side of the face
     shade = Image.new("L", size, 0)
@@ -496,13 +497,17 @@ def portrait():
     paint(img, skin_shade, shade)
 
     # hair: short, parted on the left, a soft fringe
-    hair_poly = shape((20.5, 39), ((18, 20), (26, 7.5), (39, 7.5)), ((52, 7.5), (58.5, 18), (55.5, 39)),
-                      (54, 30), ((52, 22), (44, 19), (36, 20.5)),
-                      ((30, 22), (25, 26), (23, 36)))
+    hair_poly = shape((20.8, 40), ((16.5, 20), (24, 5), (39, 5.5)), ((54, 5.5), (60.5, 18), (55.2, 40)),
+                      (53.6, 31), ((52, 23), (46, 18.5), (38, 19.5)),
+                      ((31, 20.5), (25.5, 25), (23.4, 37)))
     paint(img, hair, poly_mask(size, [hair_poly]))
-    shine = Image.new("L", size, 0)
-    ImageDraw.Draw(shine).arc(P((24, 10), (50, 30)), start=205, end=260, fill=255, width=int(1.6 * k))
-    paint(img, (110, 100, 96, 150), shine.filter(ImageFilter.GaussianBlur(0.6 * k)))
+    strands = Image.new("L", size, 0)
+    sd = ImageDraw.Draw(strands)
+    for pts in (((27, 13), (33, 9.5), (41, 9)), ((31, 15.5), (38, 12), (47, 12.5)),
+                ((44, 9.5), (50, 11.5), (54, 17))):
+        sd.line(bezier(*[(x * k, y * k) for x, y in (pts[0], pts[1], pts[1], pts[2])]),
+                fill=255, width=int(0.9 * k), joint="curve")
+    paint(img, (96, 86, 84, 170), strands.filter(ImageFilter.GaussianBlur(0.5 * k)))
 
     # brows, eyes with a glint, glasses
     d.line(P((27.5, 32.2), (30.5, 31.2), (34.5, 31.6)), fill=hair, width=int(1.3 * k), joint="curve")
