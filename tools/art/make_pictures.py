@@ -157,7 +157,7 @@ def poly_mask(size, polys):
 
 
 def shrink(img, size):
-    return img.resize(size, Image.LANCZOS)
+    return img.resize(size, Image.BOX)
 
 
 # ---------------------------------------------------------------- the wild goose
@@ -551,7 +551,7 @@ def alarm_clock():
 
     img = Image.new("RGBA", size, WINDOW_BG + (255,))
     d = ImageDraw.Draw(img)
-    cx, cy, r = 13, 19.5, 10.6
+    cx, cy, r = 13, 19.5, 10.4
     metal_dark, metal = (92, 70, 40), (212, 172, 84)
 
     # a faint shadow on the ground
@@ -570,13 +570,13 @@ def alarm_clock():
         bx, by = cx + math.cos(a) * (r + 0.2), cy - math.sin(a) * (r + 0.2)
         bell = Image.new("L", size, 0)
         # a dome whose flat side faces the clock body
-        dome = [(bx + math.cos(t) * 5.2, by - math.sin(t) * 5.2) for t in
+        dome = [(bx + math.cos(t) * 4.8, by - math.sin(t) * 4.8) for t in
                 [a - math.pi / 2 + math.pi * i / 24 for i in range(25)]]
         ImageDraw.Draw(bell).polygon([(x * k, y * k) for x, y in dome], fill=255)
         paint_image(img, radial_gradient(size, ((bx - 1.5) * k, (by - 2.0) * k), 7 * k,
                                          [(0, (255, 236, 170)), (0.5, metal), (1, metal_dark)]), bell)
-        d.ellipse(P((bx + math.cos(a) * 5.2 - 1, by - math.sin(a) * 5.2 - 1),
-                    (bx + math.cos(a) * 5.2 + 1, by - math.sin(a) * 5.2 + 1)), fill=metal_dark)
+        d.ellipse(P((bx + math.cos(a) * 4.8 - 1, by - math.sin(a) * 4.8 - 1),
+                    (bx + math.cos(a) * 4.8 + 1, by - math.sin(a) * 4.8 + 1)), fill=metal_dark)
     # the case: a vermilion ring with light from the upper left
     case = Image.new("L", size, 0)
     ImageDraw.Draw(case).ellipse(P((cx - r, cy - r), (cx + r, cy + r)), fill=255)
