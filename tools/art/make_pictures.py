@@ -16,7 +16,6 @@ import math
 import os
 import random
 import struct
-import sys
 
 from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
 
@@ -27,8 +26,6 @@ WINDOW_BG = (172, 168, 153)  # the main window's grey-brown background
 
 CJK_FONT = "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"
 LATIN_FONTS = {
-    "regular": ["/usr/share/fonts/truetype/lato/Lato-Regular.ttf",
-                "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"],
     "bold": ["/usr/share/fonts/truetype/lato/Lato-Bold.ttf",
              "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"],
     "italic": ["/usr/share/fonts/truetype/lato/Lato-SemiboldItalic.ttf",
@@ -36,9 +33,6 @@ LATIN_FONTS = {
 }
 
 # Palette: misty blue-green hills (青岚), warm dusk light, vermilion seal.
-INK = (24, 46, 52)
-TEAL_DARK = (30, 62, 68)
-TEAL = (52, 98, 104)
 CREAM = (250, 242, 222)
 GOLD = (222, 184, 110)
 VERMILION = (190, 48, 36)
