@@ -46,6 +46,12 @@ std::string Unquote(std::string_view v) {
 }  // namespace
 
 CIniDocument::CIniDocument(std::string_view bytes) {
+  // A UTF-8 byte-order mark is skipped, and written again on a rewrite.
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    m_strBom = kUtf8Bom;
+    bytes.remove_prefix(kUtf8Bom.size());
+  }
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     const std::size_t start = pos;
@@ -104,16 +110,19 @@ std::optional<std::string> CIniDocument::Get(std::string_view section,
 }
 
 bool CIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-  section = Trim(section);
-  key = Trim(key);
-  value = Trim(value);
-  Section* found = FindSection(section);
+  // Names are looked up trimmed, but a new section or key, and the value, lose
+  // only their leading blanks: trailing ones are written as given (a later
+  // read trims them).
+  section = TrimLeft(section);
+  key = TrimLeft(key);
+  value = TrimLeft(value);
+  Section* found = FindSection(TrimRight(section));
   if (found == nullptr) {
     m_sections.push_back(Section{std::string(section), {}});
     found = &m_sections.back();
   }
   for (Entry& entry : found->entries) {
-    if (!SameName(entry.name, key)) continue;
+    if (!SameName(entry.name, TrimRight(key))) continue;
     if (entry.value && *entry.value == value) return false;
     entry.value = std::string(value);
     return true;
@@ -123,7 +132,7 @@ bool CIniDocument::Set(std::string_view section, std::string_view key, std::stri
 }
 
 std::string CIniDocument::Serialize() const {
-  std::string out;
+  std::string out = m_strBom;
   for (const Section& section : m_sections) {
     if (!section.name.empty()) {
       out += '[';

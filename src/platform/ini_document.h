@@ -29,10 +29,11 @@ class CIniDocument {
   // the entry is a line without '='.
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 
-  // Stores `value` (trimmed) under `key`: replaces the first matching entry in
-  // place, or adds the key at the end of its section, or adds the section at
-  // the end of the document. True when the document changed, false when the
-  // stored value already equals the trimmed value.
+  // Stores `value` under `key`: replaces the first matching entry in place,
+  // or adds the key at the end of its section, or adds the section at the end
+  // of the document. Leading blanks of the value (and of a new name) are
+  // dropped, trailing ones kept, as the platform's writer does. True when the
+  // document changed, false when the stored value already equals the value.
   bool Set(std::string_view section, std::string_view key, std::string_view value);
 
   // The file as the profile writer writes it: "[name]" and "name=value" lines,
@@ -52,6 +53,7 @@ class CIniDocument {
   const Section* FindSection(std::string_view name) const;
   Section* FindSection(std::string_view name);
 
+  std::string m_strBom;  // a UTF-8 byte-order mark the file began with
   std::vector<Section> m_sections{Section{}};
 };
 

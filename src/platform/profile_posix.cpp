@@ -71,7 +71,7 @@ bool SaveFile(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-std::string ReadProfileString(const std::string& path, const std::string& section,
+std::string ReadProfileValue(const std::string& path, const std::string& section,
                               const std::string& key, std::size_t bufferSize) {
   if (path.empty()) return {};
   std::string bytes;
@@ -79,7 +79,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
   return ClipProfileValue(CIniDocument(bytes).Get(section, key), bufferSize);
 }
 
-int WriteProfileString(const std::string& path, const std::string& section,
+int WriteProfileValue(const std::string& path, const std::string& section,
                        const std::string& key, const std::string& value) {
   if (path.empty()) return 0;
   std::string target = NativePath(path).string();

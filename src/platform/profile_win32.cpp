@@ -6,7 +6,7 @@
 
 namespace platform {
 
-std::string ReadProfileString(const std::string& path, const std::string& section,
+std::string ReadProfileValue(const std::string& path, const std::string& section,
                               const std::string& key, std::size_t bufferSize) {
   // An empty name would make the system pick a file of its own choosing.
   if (path.empty() || bufferSize == 0) return {};
@@ -17,7 +17,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
   return std::string(buffer.data());
 }
 
-int WriteProfileString(const std::string& path, const std::string& section,
+int WriteProfileValue(const std::string& path, const std::string& section,
                        const std::string& key, const std::string& value) {
   if (path.empty()) return 0;
   return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());

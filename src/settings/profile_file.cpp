@@ -38,12 +38,12 @@ void CProfileFile::SetPath(std::string path) { m_strPath = std::move(path); }
 
 bool CProfileFile::ReadString(std::string section, std::string key, std::string& value) {
   if (m_strPath.empty()) return false;
-  value = platform::ReadProfileString(m_strPath, section, key, kValueBuffer);
+  value = platform::ReadProfileValue(m_strPath, section, key, kValueBuffer);
   return true;
 }
 
 bool CProfileFile::ReadInt(std::string section, std::string key, std::int32_t& value) {
-  value = LeadingInt(platform::ReadProfileString(m_strPath, section, key, kValueBuffer));
+  value = LeadingInt(platform::ReadProfileValue(m_strPath, section, key, kValueBuffer));
   return true;
 }
 
@@ -55,7 +55,7 @@ bool CProfileFile::ReadInt(std::string section, std::string key, long& value) {
 }
 
 int CProfileFile::WriteString(std::string section, std::string key, std::string value) {
-  return platform::WriteProfileString(m_strPath, section, key, value);
+  return platform::WriteProfileValue(m_strPath, section, key, value);
 }
 
 int CProfileFile::WriteInt(std::string section, std::string key, std::int32_t value) {

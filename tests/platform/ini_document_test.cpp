@@ -81,15 +81,33 @@ TEST(IniDocument, LineWithoutEqualsIsNoKeyButIsKept) {
 TEST(IniDocument, RewriteNormalisesLinesAndTrimsValues) {
   CIniDocument doc("[s]\n\n  Other  =  x  \n\n#hash=1\r\n[ t ]  trailing\nk=v\r\rlast=1");
   EXPECT_EQ(Value(doc, "s", "#hash"), "1");  // '#' starts nothing
-  EXPECT_TRUE(doc.Set(" s ", " New ", "  value with \"quotes\"  "));
+  EXPECT_TRUE(doc.Set(" s ", " New", "  value with \"quotes\""));
   EXPECT_EQ(doc.Serialize(),
             "[s]\r\nOther=x\r\n#hash=1\r\nNew=value with \"quotes\"\r\n[t]\r\nk=v\r\nlast=1\r\n");
+}
+
+TEST(IniDocument, WriterDropsOnlyLeadingBlanks) {
+  CIniDocument doc("[s]\nk=v\n");
+  EXPECT_TRUE(doc.Set("s", "k", "\tv\t"));
+  EXPECT_TRUE(doc.Set(" New Sec ", "  Key  ", "  v  "));
+  EXPECT_EQ(doc.Serialize(), "[s]\r\nk=v\t\r\n[New Sec ]\r\nKey  =v  \r\n");
+  // Read back from the file, every name and value is trimmed again.
+  const CIniDocument reread(doc.Serialize());
+  EXPECT_EQ(Value(reread, "new sec", "key"), "v");
+  EXPECT_EQ(reread.Serialize(), "[s]\r\nk=v\r\n[New Sec]\r\nKey=v\r\n");
+}
+
+TEST(IniDocument, KeepsAUtf8ByteOrderMark) {
+  CIniDocument doc("\xEF\xBB\xBF[s]\nk=v\n");
+  EXPECT_EQ(Value(doc, "s", "k"), "v");
+  EXPECT_TRUE(doc.Set("s", "k", "w"));
+  EXPECT_EQ(doc.Serialize(), "\xEF\xBB\xBF[s]\r\nk=w\r\n");
 }
 
 TEST(IniDocument, StoringTheSameValueChangesNothing) {
   CIniDocument doc("[s]\nk = \"v\" \n");
   EXPECT_FALSE(doc.Set("S", "K", "\"v\""));
-  EXPECT_FALSE(doc.Set("s", "k", "  \"v\"\t"));
+  EXPECT_FALSE(doc.Set("s ", " k", "  \"v\""));
   // The comparison respects letter case: a value differing only in case is written.
   EXPECT_TRUE(doc.Set("s", "k", "\"V\""));
   EXPECT_FALSE(doc.Set("s", "k", "\"V\""));
