@@ -8,6 +8,21 @@ namespace platform {
 
 CTextFileReader::~CTextFileReader() { Close(); }
 
+bool CTextFileReader::Open(const std::string& path) {
+  Close();
+  m_fd = OpenDescriptor(path);
+  return m_fd >= 0;
+}
+
+void CTextFileReader::Close() {
+  if (m_fd >= 0) CloseDescriptor(m_fd);
+  m_fd = -1;
+  m_data.clear();
+  m_pos = 0;
+  m_eof = false;
+  m_pendingCr = false;
+}
+
 bool CTextFileReader::IsOpen() const { return m_fd >= 0; }
 
 bool CTextFileReader::ReadLine(std::string& line) {

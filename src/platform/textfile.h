@@ -25,8 +25,11 @@ class CTextFileReader {
   bool IsOpen() const;
 
  private:
-  // Reads the next block of the file, already in text mode, onto the end of
-  // m_data. False at the end of the file or on a read error.
+  // The system's part: open a file for reading (-1 on failure), close it,
+  // and read its next block, already in text mode, onto the end of m_data
+  // (false at the end of the file or on a read error).
+  static int OpenDescriptor(const std::string& path);
+  static void CloseDescriptor(int fd);
   bool Fill();
 
   int m_fd = -1;

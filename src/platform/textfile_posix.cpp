@@ -15,27 +15,18 @@ constexpr std::size_t kBlockSize = 256 * 1024;
 
 }  // namespace
 
-bool CTextFileReader::Open(const std::string& path) {
-  Close();
+int CTextFileReader::OpenDescriptor(const std::string& path) {
   const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return -1;
   struct stat st {};
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     close(fd);
-    return false;
+    return -1;
   }
-  m_fd = fd;
-  return true;
+  return fd;
 }
 
-void CTextFileReader::Close() {
-  if (m_fd >= 0) close(m_fd);
-  m_fd = -1;
-  m_data.clear();
-  m_pos = 0;
-  m_eof = false;
-  m_pendingCr = false;
-}
+void CTextFileReader::CloseDescriptor(int fd) { close(fd); }
 
 // Reads one block just past the end of m_data (leaving one byte of room for a
 // CR held over from the last block) and translates it in place: CR LF becomes

@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -17,22 +16,11 @@ constexpr unsigned kBlockSize = 256 * 1024;
 
 }  // namespace
 
-bool CTextFileReader::Open(const std::string& path) {
-  Close();
-  const int fd = _wopen(NativePath(path).c_str(), _O_RDONLY | _O_TEXT);
-  if (fd < 0) return false;
-  m_fd = fd;
-  return true;
+int CTextFileReader::OpenDescriptor(const std::string& path) {
+  return _wopen(NativePath(path).c_str(), _O_RDONLY | _O_TEXT);
 }
 
-void CTextFileReader::Close() {
-  if (m_fd >= 0) _close(m_fd);
-  m_fd = -1;
-  m_data.clear();
-  m_pos = 0;
-  m_eof = false;
-  m_pendingCr = false;
-}
+void CTextFileReader::CloseDescriptor(int fd) { _close(fd); }
 
 bool CTextFileReader::Fill() {
   if (m_eof) return false;

@@ -34,6 +34,12 @@ std::int32_t LeadingInt(const std::string& text) {
 
 }  // namespace
 
+CProfileFile SettingsFile() {
+  CProfileFile file;
+  file.SetPath(kSettingsPath);
+  return file;
+}
+
 void CProfileFile::SetPath(std::string path) { m_strPath = std::move(path); }
 
 bool CProfileFile::ReadString(std::string section, std::string key, std::string& value) {

@@ -5,8 +5,7 @@
 #include "settings/profile_file.h"
 
 void CSmtpAccount::ReadSettings() {
-  CProfileFile file;
-  file.SetPath(kSettingsPath);
+  CProfileFile file = SettingsFile();
   file.ReadString("smtp", "smtp", m_strServer);
   file.ReadString("smtp", "Mail", m_strMail);
   file.ReadString("smtp", "Name", m_strName);
@@ -17,8 +16,7 @@ void CSmtpAccount::ReadSettings() {
 }
 
 void CSmtpAccount::WriteSettings() const {
-  CProfileFile file;
-  file.SetPath(kSettingsPath);
+  CProfileFile file = SettingsFile();
   file.WriteString("smtp", "smtp", m_strServer);
   file.WriteString("smtp", "Mail", m_strMail);
   file.WriteString("smtp", "Name", m_strName);

@@ -5,8 +5,7 @@
 #include "settings/profile_file.h"
 
 void CSoundSettings::ReadSettings() {
-  CProfileFile file;
-  file.SetPath(kSettingsPath);
+  CProfileFile file = SettingsFile();
   std::int32_t play = 0;
   file.ReadInt("sound", "play", play);
   m_bPlay = play;
@@ -16,8 +15,7 @@ void CSoundSettings::ReadSettings() {
 }
 
 void CSoundSettings::WriteSettings() const {
-  CProfileFile file;
-  file.SetPath(kSettingsPath);
+  CProfileFile file = SettingsFile();
   file.WriteBool("sound", "play", m_bPlay);
   file.WriteString("sound", "begin", m_strBeginWave);
   file.WriteString("sound", "ok", m_strOkWave);

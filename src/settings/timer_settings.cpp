@@ -5,8 +5,7 @@
 #include "settings/profile_file.h"
 
 void CTimerSettings::ReadSettings() {
-  CProfileFile file;
-  file.SetPath(kSettingsPath);
+  CProfileFile file = SettingsFile();
   std::int32_t hour = 0;
   std::int32_t minute = 0;
   std::int32_t timer = 0;
@@ -19,8 +18,7 @@ void CTimerSettings::ReadSettings() {
 }
 
 void CTimerSettings::WriteSettings() const {
-  CProfileFile file;
-  file.SetPath(kSettingsPath);
+  CProfileFile file = SettingsFile();
   file.WriteInt("timer", "hour", m_nHour);
   file.WriteInt("timer", "minute", m_nMinute);
   file.WriteBool("timer", "timer", m_bTimer);
