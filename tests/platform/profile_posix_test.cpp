@@ -89,10 +89,4 @@ TEST_F(ProfilePosix, WritesInPlaceWhenTheFolderTakesNoNewFiles) {
   EXPECT_EQ(m_dir.ReadFile("ini/a.ini"), "[s]\r\nk=w\r\n");
 }
 
-TEST_F(ProfilePosix, ReadsThroughAFixedBuffer) {
-  m_dir.WriteFile("a.ini", "[s]\nlong=" + std::string(300, 'x') + "\n");
-  EXPECT_EQ(ReadProfileValue(PathOf("a.ini"), "s", "long", 256), std::string(255, 'x'));
-  EXPECT_EQ(ReadProfileValue(PathOf("a.ini"), "s", "long", 1000), std::string(300, 'x'));
-}
-
 }  // namespace
