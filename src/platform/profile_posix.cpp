@@ -52,7 +52,7 @@ bool SaveFile(const std::string& path, const std::string& text) {
   const mode_t mode = exists ? (st.st_mode & 07777) : 0600;
 
   std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
     if (!exists) return false;
     // The folder takes no new files, but the file itself may be writable:
