@@ -59,7 +59,7 @@ class CIniDocument {
 
 // What a profile read leaves in a zero-filled buffer of `bufferSize` bytes
 // with the empty string as default: the value cut to bufferSize - 1 bytes and
-// at its first NUL byte.
+// at its first NUL byte, never inside a double-byte character of the code page.
 std::string ClipProfileValue(const std::optional<std::string>& value, std::size_t bufferSize);
 
 }  // namespace platform

@@ -125,6 +125,13 @@ TEST(IniDocument, ClipsLikeAFixedBuffer) {
   EXPECT_EQ(platform::ClipProfileValue(std::string(255, 'y'), 256), std::string(255, 'y'));
   EXPECT_EQ(platform::ClipProfileValue(std::string("ab\0cd", 5), 256), "ab");
   EXPECT_EQ(platform::ClipProfileValue(std::nullopt, 256), "");
+  // A GBK character that does not fit whole is left out whole.
+  EXPECT_EQ(platform::ClipProfileValue("\xD6\xB5\xB5\xC4", 4), "\xD6\xB5");
+  EXPECT_EQ(platform::ClipProfileValue("a\xD6\xB5\xB5\xC4", 4), "a\xD6\xB5");
+  EXPECT_EQ(platform::ClipProfileValue(std::string(254, 'x') + "\xD6\xB5", 256),
+            std::string(254, 'x'));
+  EXPECT_EQ(platform::ClipProfileValue("ab\x81\x30\x81\x30", 7), "ab\x81\x30\x81\x30");
+  EXPECT_EQ(platform::ClipProfileValue("ab\x81\x30\x81\x30", 6), "ab");
 }
 
 }  // namespace
