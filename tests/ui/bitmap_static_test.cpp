@@ -8,7 +8,6 @@
 #include <vector>
 
 #include <wx/frame.h>
-#include <wx/mstream.h>
 #include <wx/panel.h>
 
 #include "ui/common/resources.h"
@@ -17,30 +16,15 @@
 
 namespace {
 
-// A 24-bit BMP file of one colour.
-std::string MakeBmp(int width, int height, const wxColour& colour) {
-  wxImage image(width, height);
-  image.SetRGB(wxRect(0, 0, width, height), colour.Red(), colour.Green(), colour.Blue());
-  wxMemoryOutputStream out;
-  image.SaveFile(out, wxBITMAP_TYPE_BMP);
-  std::string bytes(out.GetSize(), '\0');
-  out.CopyTo(bytes.data(), bytes.size());
-  return bytes;
-}
-
 const wxColour kRed(200, 30, 30), kGreen(30, 160, 60);
 
 class BitmapStaticTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_big = MakeBmp(120, 90, kRed);
-    m_small = MakeBmp(26, 34, kGreen);
-    m_table = {{501, "501_big.bmp", Bytes(m_big), m_big.size()},
-               {502, "502_small.bmp", Bytes(m_small), m_small.size()},
-               {503, "503_broken.bmp", Bytes(m_broken), m_broken.size()},
-               {504, "504_icon.png", Bytes(m_small), m_small.size()},
-               {0, nullptr, nullptr, 0}};
-    SetResourceTableForTesting(m_table.data());
+    m_pictures.Add(501, "501_big.bmp", MakeBmp(120, 90, kRed));
+    m_pictures.Add(502, "502_small.bmp", MakeBmp(26, 34, kGreen));
+    m_pictures.Add(503, "503_broken.bmp", "BM not really a picture");
+    m_pictures.Add(504, "504_icon.png", MakeBmp(26, 34, kGreen));
 
     m_frame = new wxFrame(nullptr, wxID_ANY, "picture", wxPoint(50, 50), wxSize(400, 300));
     m_panel = new wxPanel(m_frame);
@@ -50,15 +34,9 @@ class BitmapStaticTest : public ::testing::Test {
   void TearDown() override {
     m_frame->Destroy();
     PumpEvents(50);
-    SetResourceTableForTesting(nullptr);
   }
 
-  static const unsigned char* Bytes(const std::string& s) {
-    return reinterpret_cast<const unsigned char*>(s.data());
-  }
-
-  std::string m_big, m_small, m_broken = "BM not really a picture";
-  std::vector<EmbeddedResource> m_table;
+  CTestPictures m_pictures;
   wxFrame* m_frame = nullptr;
   wxPanel* m_panel = nullptr;
 };

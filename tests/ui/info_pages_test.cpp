@@ -5,15 +5,12 @@
 #include <vector>
 
 #include <wx/frame.h>
-#include <wx/mstream.h>
 #include <wx/panel.h>
 #include <wx/uiaction.h>
 
 #include "dispatch/maker.h"
 #include "support/fake_shell.h"
 #include "support/temp_dir.h"
-#include "ui/common/resources.h"
-#include "ui/controls/embedded_resources.h"
 #include "ui/pages/banner_page.h"
 #include "ui/pages/help_page.h"
 #include "ui/pages/my_view.h"
@@ -22,26 +19,12 @@
 
 namespace {
 
-std::string MakeBmp(int width, int height) {
-  wxImage image(width, height);
-  image.SetRGB(wxRect(0, 0, width, height), 90, 120, 200);
-  wxMemoryOutputStream out;
-  image.SaveFile(out, wxBITMAP_TYPE_BMP);
-  std::string bytes(out.GetSize(), '\0');
-  out.CopyTo(bytes.data(), bytes.size());
-  return bytes;
-}
-
 class InfoPagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Stand-ins of the banner and the portrait, at their real sizes.
-    m_banner = MakeBmp(346, 295);
-    m_portrait = MakeBmp(76, 94);
-    m_table = {{145, "145_banner.bmp", Bytes(m_banner), m_banner.size()},
-               {137, "137_portrait.bmp", Bytes(m_portrait), m_portrait.size()},
-               {0, nullptr, nullptr, 0}};
-    SetResourceTableForTesting(m_table.data());
+    m_pictures.Add(145, "145_banner.bmp", MakeBmp(346, 295, wxColour(90, 120, 200)));
+    m_pictures.Add(137, "137_portrait.bmp", MakeBmp(76, 94, wxColour(200, 180, 150)));
     m_frame = new wxFrame(nullptr, wxID_ANY, "pages", wxPoint(40, 40), wxSize(640, 560));
     m_pane = new wxPanel(m_frame);
     m_frame->Show();
@@ -50,11 +33,6 @@ class InfoPagesTest : public ::testing::Test {
   void TearDown() override {
     m_frame->Destroy();
     PumpEvents(50);
-    SetResourceTableForTesting(nullptr);
-  }
-
-  static const unsigned char* Bytes(const std::string& s) {
-    return reinterpret_cast<const unsigned char*>(s.data());
   }
 
   // Moves the real pointer to `offset` from the window's top-left corner.
@@ -65,8 +43,7 @@ class InfoPagesTest : public ::testing::Test {
 
   testsupport::CFakeShell m_shell;
   CSafetyTimer m_safety;
-  std::string m_banner, m_portrait;
-  std::vector<EmbeddedResource> m_table;
+  CTestPictures m_pictures;
   wxFrame* m_frame = nullptr;
   wxPanel* m_pane = nullptr;
 };

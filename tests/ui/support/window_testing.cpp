@@ -1,11 +1,14 @@
 #include "ui/support/window_testing.h"
 
+#include "ui/common/resources.h"
+
 #include <chrono>
 #include <thread>
 
 #include <wx/app.h>
 #include <wx/filename.h>
 #include <wx/log.h>
+#include <wx/mstream.h>
 #include <wx/utils.h>
 #include <wx/dialog.h>
 
@@ -73,4 +76,26 @@ int CountPixels(const wxImage& image, const wxColour& colour) {
     if (p[0] == colour.Red() && p[1] == colour.Green() && p[2] == colour.Blue()) ++count;
   }
   return count;
+}
+
+std::string MakeBmp(int width, int height, const wxColour& colour) {
+  wxImage image(width, height);
+  image.SetRGB(wxRect(0, 0, width, height), colour.Red(), colour.Green(), colour.Blue());
+  wxMemoryOutputStream out;
+  image.SaveFile(out, wxBITMAP_TYPE_BMP);
+  std::string bytes(out.GetSize(), '\0');
+  out.CopyTo(bytes.data(), bytes.size());
+  return bytes;
+}
+
+CTestPictures::~CTestPictures() { SetResourceTableForTesting(nullptr); }
+
+void CTestPictures::Add(int id, const std::string& name, const std::string& bytes) {
+  const std::string& storedName = m_strings.emplace_back(name);
+  const std::string& storedBytes = m_strings.emplace_back(bytes);
+  if (!m_table.empty()) m_table.pop_back();
+  m_table.push_back({id, storedName.c_str(),
+                     reinterpret_cast<const unsigned char*>(storedBytes.data()), storedBytes.size()});
+  m_table.push_back({0, nullptr, nullptr, 0});
+  SetResourceTableForTesting(m_table.data());
 }

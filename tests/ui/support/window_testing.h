@@ -11,8 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <string>
+#include <vector>
+
 #include <wx/image.h>
 #include <wx/timer.h>
+
+#include "ui/controls/embedded_resources.h"
 
 class CRecordingModalHook : public wxTestingModalHook {
  public:
@@ -59,3 +65,23 @@ wxImage GrabClientArea(wxWindow* window);
 
 // How many pixels of `image` are exactly `colour`.
 int CountPixels(const wxImage& image, const wxColour& colour);
+
+// The bytes of a 24-bit BMP file of `width` x `height` pixels in one colour.
+std::string MakeBmp(int width, int height, const wxColour& colour);
+
+// Pictures made by a test, found by number in place of the compiled-in ones
+// while the object lives.
+class CTestPictures {
+ public:
+  CTestPictures() = default;
+  ~CTestPictures();
+  CTestPictures(const CTestPictures&) = delete;
+  CTestPictures& operator=(const CTestPictures&) = delete;
+
+  // Adds file `name` ("<id>_<words>.<ext>") holding `bytes` as resource `id`.
+  void Add(int id, const std::string& name, const std::string& bytes);
+
+ private:
+  std::deque<std::string> m_strings;  // stable storage for names and bytes
+  std::vector<EmbeddedResource> m_table;
+};
