@@ -7,11 +7,32 @@
 namespace platform {
 namespace {
 
-std::wstring Widen(std::string_view in, UINT codePage) {
+std::wstring Widen(std::string_view in, UINT codePage, DWORD flags = 0) {
   if (in.empty()) return {};
-  int n = MultiByteToWideChar(codePage, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
+  int n = MultiByteToWideChar(codePage, flags, in.data(), static_cast<int>(in.size()), nullptr, 0);
   std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, in.data(), static_cast<int>(in.size()), out.data(), n);
+  MultiByteToWideChar(codePage, flags, in.data(), static_cast<int>(in.size()), out.data(), n);
+  return out;
+}
+
+// The code page to UTF-16. The system would turn a byte sequence that is no
+// character of the code page into '?', which reads as text; it becomes U+FFFD
+// here, one per byte skipped.
+std::wstring WidenCodePage(std::string_view in) {
+  std::wstring out = Widen(in, CP_ACP, MB_ERR_INVALID_CHARS);
+  if (in.empty() || !out.empty()) return out;
+  for (std::size_t i = 0; i < in.size();) {
+    const bool lead = IsDBCSLeadByte(static_cast<BYTE>(in[i])) && i + 1 < in.size();
+    const std::size_t width = lead ? 2 : 1;
+    const std::wstring piece = Widen(in.substr(i, width), CP_ACP, MB_ERR_INVALID_CHARS);
+    if (piece.empty()) {
+      out += L'\xFFFD';
+      ++i;
+    } else {
+      out += piece;
+      i += width;
+    }
+  }
   return out;
 }
 
@@ -30,7 +51,7 @@ std::string Narrow(const std::wstring& in, UINT codePage) {
 // The program's code page is the system's ANSI code page (936 on Chinese systems).
 std::string FromUtf8(std::string_view utf8) { return Narrow(Widen(utf8, CP_UTF8), CP_ACP); }
 
-std::string ToUtf8(std::string_view codePage) { return Narrow(Widen(codePage, CP_ACP), CP_UTF8); }
+std::string ToUtf8(std::string_view codePage) { return Narrow(WidenCodePage(codePage), CP_UTF8); }
 
 std::filesystem::path NativePath(std::string_view codePage) {
   return std::filesystem::path(Widen(codePage, CP_ACP));

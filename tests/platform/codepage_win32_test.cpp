@@ -28,6 +28,12 @@ TEST(CodePageWin32, CharacterOutsideTheCodePageBecomesQuestionMark) {
   EXPECT_EQ(platform::FromUtf8("a한b"), "a?b");
 }
 
+TEST(CodePageWin32, MarksBytesThatAreNoCharacter) {
+  EXPECT_EQ(platform::ToUtf8("a\xB7"), "a\xEF\xBF\xBD");
+  EXPECT_EQ(platform::ToUtf8("\x81 x\xD6\xB5"), "\xEF\xBF\xBD x值");
+  EXPECT_EQ(platform::FromUtf8("a\xFF" "b"), "a?b");
+}
+
 TEST(CodePageWin32, NativePathNamesTheFileOnDisk) {
   testsupport::CTempDir dir;
   const std::string gbkName = platform::FromUtf8("运行报告.txt");

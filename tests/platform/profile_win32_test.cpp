@@ -53,7 +53,9 @@ class CDifferential {
  private:
   std::string Path() const { return platform::PathToCodePage(m_dir.Path() / m_strName); }
   // Like the portable profile calls, every step parses the file afresh.
-  platform::CIniDocument Document() const { return platform::CIniDocument(m_expected.value_or("")); }
+  platform::CIniDocument Document() const {
+    return platform::CIniDocument(m_expected.value_or(""));
+  }
 
   const testsupport::CTempDir& m_dir;
   std::string m_strName;
