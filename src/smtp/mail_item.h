@@ -42,3 +42,12 @@ class CMailItem {
  private:
   std::vector<MailRecipient> m_recipients;
 };
+
+// Turns every LF not preceded by CR, and every CR not followed by LF, into
+// CR LF, so that every line of `text` ends in CR LF. Copies only when
+// something changes, into one new buffer with room for `spare` more bytes.
+void NormalizeLineEnds(std::string& text, std::size_t spare = 0);
+
+// `text` without its CR and LF bytes: a value safe to put into one command or
+// header line.
+std::string WithoutLineBreaks(const std::string& text);

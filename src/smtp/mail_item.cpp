@@ -1,0 +1,129 @@
+#include "smtp/mail_item.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Positions of the lines that are exactly "." ended by CR LF.
+std::vector<std::size_t> LoneDotLines(const std::string& body) {
+  std::vector<std::size_t> found;
+  if (body.compare(0, 3, ".\r\n") == 0) found.push_back(0);
+  for (std::size_t at = body.find("\r\n.\r\n"); at != std::string::npos;
+       at = body.find("\r\n.\r\n", at + 3)) {
+    found.push_back(at + 2);
+  }
+  return found;
+}
+
+}  // namespace
+
+bool CMailItem::AddRecipient(std::string address, std::string name) {
+  m_recipients.push_back({std::move(address), std::move(name)});
+  return true;
+}
+
+bool CMailItem::GetRecipient(std::string& address, std::string& name, int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= m_recipients.size()) return false;
+  address = m_recipients[index].m_strAddress;
+  name = m_recipients[index].m_strName;
+  return true;
+}
+
+int CMailItem::GetRecipientCount() const { return static_cast<int>(m_recipients.size()); }
+
+bool CMailItem::AddRecipientList(std::string list) {
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = list.find(';', start);
+    std::string entry = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::size_t open = entry.find('<');
+    if (open == std::string::npos) {
+      AddRecipient(entry, "");
+    } else {
+      std::size_t close = entry.find('>');
+      if (close == std::string::npos || close < open) return false;
+      AddRecipient(entry.substr(open + 1, close - open - 1), entry.substr(0, open));
+    }
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+bool CMailItem::BuildHeader() {
+  if (m_recipients.empty()) return false;
+  std::string to;
+  for (const MailRecipient& recipient : m_recipients) {
+    if (&recipient != &m_recipients.front()) to += ',';
+    to += WithoutLineBreaks(recipient.m_strName);
+    to += '<';
+    to += WithoutLineBreaks(recipient.m_strAddress);
+    to += '>';
+  }
+  m_tDate = std::time(nullptr);
+  char date[128] = "";
+  // The C library's own local-time conversion; the object is used by one thread.
+  if (const std::tm* local = std::localtime(&m_tDate)) {
+    if (std::strftime(date, sizeof date, "%a, %d %b %y %H:%M:%S %Z", local) == 0) date[0] = '\0';
+  }
+  m_strHeader = "Date: ";
+  m_strHeader += date;
+  m_strHeader += "\r\nFrom: " + WithoutLineBreaks(m_strSender);
+  m_strHeader += "\r\nTo: " + to;
+  m_strHeader += "\r\nSubject: " + WithoutLineBreaks(m_strSubject);
+  m_strHeader += "\r\n";
+  return true;
+}
+
+void CMailItem::EscapeBody() {
+  const std::vector<std::size_t> dots = LoneDotLines(m_strBody);
+  if (dots.empty()) return;
+  // Widen in place and move each stretch right by the dots inserted before it,
+  // last stretch first, so no second copy of a large body is made.
+  std::size_t end = m_strBody.size();
+  m_strBody.resize(end + dots.size());
+  char* bytes = m_strBody.data();
+  for (std::size_t i = dots.size(); i-- > 0;) {
+    const std::size_t at = dots[i];
+    std::memmove(bytes + at + i + 1, bytes + at, end - at);
+    bytes[at + i] = '.';
+    end = at;
+  }
+}
+
+void NormalizeLineEnds(std::string& text, std::size_t spare) {
+  std::size_t added = 0;
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i < size; ++i) {
+    if (text[i] == '\r') {
+      if (i + 1 < size && text[i + 1] == '\n') {
+        ++i;
+      } else {
+        ++added;
+      }
+    } else if (text[i] == '\n') {
+      ++added;
+    }
+  }
+  if (added == 0) return;
+  std::string normal;
+  normal.reserve(size + added + spare);
+  std::size_t i = 0;
+  while (i < size) {
+    const std::size_t brk = std::min(text.find_first_of("\r\n", i), size);
+    normal.append(text, i, brk - i);
+    if (brk == size) break;
+    normal += "\r\n";
+    i = brk + ((text[brk] == '\r' && brk + 1 < size && text[brk + 1] == '\n') ? 2 : 1);
+  }
+  text.swap(normal);
+}
+
+std::string WithoutLineBreaks(const std::string& text) {
+  std::string clean;
+  clean.reserve(text.size());
+  for (char c : text) {
+    if (c != '\r' && c != '\n') clean += c;
+  }
+  return clean;
+}
