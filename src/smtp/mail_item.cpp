@@ -5,12 +5,12 @@
 
 namespace {
 
-// Positions of the lines that are exactly "." ended by CR LF.
-std::vector<std::size_t> LoneDotLines(const std::string& body) {
+// Positions of the lines that begin with a dot.
+std::vector<std::size_t> DotLines(const std::string& body) {
   std::vector<std::size_t> found;
-  if (body.compare(0, 3, ".\r\n") == 0) found.push_back(0);
-  for (std::size_t at = body.find("\r\n.\r\n"); at != std::string::npos;
-       at = body.find("\r\n.\r\n", at + 3)) {
+  if (!body.empty() && body[0] == '.') found.push_back(0);
+  for (std::size_t at = body.find("\r\n."); at != std::string::npos;
+       at = body.find("\r\n.", at + 2)) {
     found.push_back(at + 2);
   }
   return found;
@@ -76,7 +76,7 @@ bool CMailItem::BuildHeader() {
 }
 
 void CMailItem::EscapeBody() {
-  const std::vector<std::size_t> dots = LoneDotLines(m_strBody);
+  const std::vector<std::size_t> dots = DotLines(m_strBody);
   if (dots.empty()) return;
   // Widen in place and move each stretch right by the dots inserted before it,
   // last stretch first, so no second copy of a large body is made.

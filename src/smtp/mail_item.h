@@ -30,7 +30,9 @@ class CMailItem {
   // Builds m_strHeader (Date, From, To, Subject lines) and sets m_tDate.
   // False, header unchanged, when the item has no recipient.
   bool BuildHeader();
-  // Doubles every line of the body that is exactly one dot ended by CR LF.
+  // Puts one more dot before every line of the body that begins with a dot
+  // (lines end in CR LF), so that a receiving server, which removes that dot,
+  // keeps the line as written and no line ends the message early.
   void EscapeBody();
 
   std::string m_strSender;

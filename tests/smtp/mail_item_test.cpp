@@ -108,7 +108,7 @@ TEST(MailItemHeaderTest, DropsLineBreaksFromValues) {
   EXPECT_EQ(item.m_strSubject, "hi\nX-Injected: 1");
 }
 
-TEST(MailItemEscapeTest, DoublesLoneDotLinesOnly) {
+TEST(MailItemEscapeTest, DoublesTheDotOfEveryDotLine) {
   struct Case {
     const char* body;
     const char* escaped;
@@ -117,10 +117,12 @@ TEST(MailItemEscapeTest, DoublesLoneDotLinesOnly) {
       {".\r\nabc", "..\r\nabc"},
       {"a\r\n.\r\nb", "a\r\n..\r\nb"},
       {"a\r\n.\r\n.\r\nb", "a\r\n..\r\n..\r\nb"},
-      {".\r\n.\r\n", "..\r\n..\r\n"},
-      {"a\r\n.b\r\n..\r\n", "a\r\n.b\r\n..\r\n"},
-      {"a\r\n.", "a\r\n."},
-      {"a\n.\nb", "a\n.\nb"},  // bare LF lines are no business of EscapeBody
+      // Lines that go on after the dot: a server would strip their dot.
+      {"a\r\n.b\r\n..\r\n", "a\r\n..b\r\n...\r\n"},
+      // A last line without its line end must not become a lone dot later.
+      {"a\r\n.", "a\r\n.."},
+      {"a.b\r\n x.\r\n", "a.b\r\n x.\r\n"},
+      {"a\n.\nb", "a\n.\nb"},  // lines end in CR LF by the time a body is escaped
       {"", ""},
   };
   for (const Case& c : cases) {

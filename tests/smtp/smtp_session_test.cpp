@@ -287,13 +287,13 @@ TEST_F(SmtpSessionTest, BodyLineEndsAreNormalisedBeforeEscaping) {
   CScriptedSmtpServer server(CSmtpScript::Accepting());
   CSMTP smtp(server.Host(), server.Port());
   ASSERT_TRUE(smtp.Connect());
-  CMailItem item = Item("a@x.cn", ".\nfirst\n.\nsecond\rthird\r\n.\r\n");
+  CMailItem item = Item("a@x.cn", ".\nfirst\n.\nsecond\rthird\r\n.\r\n.end");
   ASSERT_TRUE(smtp.SendMail(item)) << smtp.GetErrorText();
   ASSERT_TRUE(smtp.Disconnect());
   EXPECT_EQ(server.ReceivedMessage(),
             item.m_strHeader +
                 "X-Mailer: CSMTP class for MFC\r\n\r\n"
-                "..\r\nfirst\r\n..\r\nsecond\r\nthird\r\n..\r\n\r\n");
+                "..\r\nfirst\r\n..\r\nsecond\r\nthird\r\n..\r\n..end\r\n\r\n");
 }
 
 TEST_F(SmtpSessionTest, LineBreaksNeverReachCommands) {
