@@ -37,7 +37,9 @@ class Recorder:
 def authenticator(server, session, envelope, mechanism, auth_data):
     ok = (mechanism == "LOGIN" and auth_data.login == USER
           and auth_data.password == PASSWORD)
-    return AuthResult(success=ok, auth_data=auth_data)
+    if ok:
+        return AuthResult(success=True, auth_data=auth_data)
+    return AuthResult(success=False, handled=False)  # makes the server answer 535
 
 
 class PeerSMTP(SMTP):

@@ -159,7 +159,8 @@ TEST_F(SmtpSessionTest, ConnectsByHostName) {
 
 TEST_F(SmtpSessionTest, RefusedRecipientDoesNotStopTheTransaction) {
   CScriptedSmtpServer server(CSmtpScript::Replies(
-      {"220 mx", "250 hello", "250 ok", "550 no such user", "250 ok", "354 go", "250 queued"}));
+      {"220 mx", "250 hello", "250 ok", "550 no such user", "250 ok", "354 go", "250 queued",
+       "221 bye"}));
   CSMTP smtp(server.Host(), server.Port());
   ASSERT_TRUE(smtp.Connect());
   CMailItem item = Item("bad@x.cn;good@x.cn");
