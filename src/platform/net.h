@@ -67,6 +67,10 @@ class CTcpSocket {
   std::intptr_t m_hSocket = -1;
   bool m_bWaitHook = true;
   bool m_bTimedOut = false;
+  // The wait slices the socket's own receive and send time-outs are set to
+  // (POSIX: blocking calls that return after a slice).
+  int m_nRecvSliceMs = 0;
+  int m_nSendSliceMs = 0;
 };
 
 // A listening socket on a local IPv4 address.

@@ -1,5 +1,7 @@
-// TCP sockets on POSIX: non-blocking descriptors waited on with poll() in
-// short slices, so that every wait has a limit and the wait hook runs.
+// TCP sockets on POSIX. Sockets block, with their receive and send time-outs
+// set to one short slice: a call that has waited a slice returns, the wait
+// hook runs, and the call goes on until the caller's time-out. When data is
+// there, a receive or send is one system call, as on a plain blocking socket.
 #include "platform/net.h"
 
 #include <arpa/inet.h>
@@ -9,13 +11,14 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -24,21 +27,52 @@ namespace platform {
 namespace {
 
 constexpr int kSliceMs = 50;
+using Clock = std::chrono::steady_clock;
 
 std::function<void()>& WaitHook() {
   static std::function<void()> hook;
   return hook;
 }
 
-bool MakeNonBlocking(int fd) {
-  int flags = fcntl(fd, F_GETFL, 0);
-  return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+// Tracks one wait against its time-out and hands out the slices.
+class CWaitClock {
+ public:
+  explicit CWaitClock(int timeoutMs)
+      : m_nTimeoutMs(timeoutMs),
+        m_deadline(Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0))) {}
+  // The next slice in milliseconds, at least 1; 0 when the time is up.
+  int NextSlice() const {
+    if (m_nTimeoutMs < 0) return kSliceMs;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(m_deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, kSliceMs));
+  }
+  // Starts the time-out afresh (a send that made progress).
+  void Restart() {
+    m_deadline = Clock::now() + std::chrono::milliseconds(std::max(m_nTimeoutMs, 0));
+  }
+
+ private:
+  int m_nTimeoutMs;
+  Clock::time_point m_deadline;
+};
+
+void RunHook(bool callHook) {
+  if (callHook && WaitHook()) WaitHook()();
 }
 
-void SetNoDelay(int fd) {
+bool SetTimeout(int fd, int option, int ms) {
+  timeval value{ms / 1000, (ms % 1000) * 1000};
+  return setsockopt(fd, SOL_SOCKET, option, &value, sizeof value) == 0;
+}
+
+// Makes a fresh descriptor a blocking TCP socket that waits in slices.
+bool Prepare(int fd) {
   int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return SetTimeout(fd, SO_RCVTIMEO, kSliceMs) && SetTimeout(fd, SO_SNDTIMEO, kSliceMs);
 }
+
+bool IsSliceEnd(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
 // The IPv4 address of a dotted address or, failing that, of a host name.
 bool Resolve(const std::string& host, in_addr& address) {
@@ -55,22 +89,16 @@ bool Resolve(const std::string& host, in_addr& address) {
   return true;
 }
 
-// Waits for `events` on `fd` in slices; 1 ready, 0 time-out, -1 error.
+// Waits for `events` on `fd` with poll() in slices; 1 ready, 0 time-out, -1 error.
 int PollSliced(int fd, short events, int timeoutMs, bool callHook) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  CWaitClock clock(timeoutMs);
   for (;;) {
-    int slice = kSliceMs;
-    if (timeoutMs >= 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      slice = static_cast<int>(std::clamp<long long>(left.count(), 0, kSliceMs));
-    }
     pollfd entry{fd, events, 0};
-    int ready = poll(&entry, 1, slice);
+    int ready = poll(&entry, 1, clock.NextSlice());
     if (ready > 0) return 1;
     if (ready < 0 && errno != EINTR) return -1;
-    if (timeoutMs >= 0 && Clock::now() >= deadline) return 0;
-    if (callHook && WaitHook()) WaitHook()();
+    if (clock.NextSlice() == 0) return 0;
+    RunHook(callHook);
   }
 }
 
@@ -89,10 +117,7 @@ std::string LocalHostName(std::size_t maxLength) {
 
 CTcpSocket::~CTcpSocket() { Close(); }
 
-CTcpSocket::CTcpSocket(CTcpSocket&& other) noexcept
-    : m_hSocket(std::exchange(other.m_hSocket, -1)),
-      m_bWaitHook(other.m_bWaitHook),
-      m_bTimedOut(other.m_bTimedOut) {}
+CTcpSocket::CTcpSocket(CTcpSocket&& other) noexcept { *this = std::move(other); }
 
 CTcpSocket& CTcpSocket::operator=(CTcpSocket&& other) noexcept {
   if (this != &other) {
@@ -100,6 +125,8 @@ CTcpSocket& CTcpSocket::operator=(CTcpSocket&& other) noexcept {
     m_hSocket = std::exchange(other.m_hSocket, -1);
     m_bWaitHook = other.m_bWaitHook;
     m_bTimedOut = other.m_bTimedOut;
+    m_nRecvSliceMs = other.m_nRecvSliceMs;
+    m_nSendSliceMs = other.m_nSendSliceMs;
   }
   return *this;
 }
@@ -108,14 +135,14 @@ bool CTcpSocket::Create() {
   Close();
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return false;
-  if (!MakeNonBlocking(fd)) {
+  if (!Prepare(fd)) {
     ::close(fd);
     return false;
   }
-  SetNoDelay(fd);
   m_hSocket = fd;
   m_bWaitHook = true;
   m_bTimedOut = false;
+  m_nRecvSliceMs = m_nSendSliceMs = kSliceMs;
   return true;
 }
 
@@ -137,10 +164,19 @@ bool CTcpSocket::Connect(const std::string& host, unsigned int port, int timeout
   target.sin_family = AF_INET;
   target.sin_port = htons(static_cast<std::uint16_t>(port));
   if (!IsOpen() || port > 0xFFFF || !Resolve(host, target.sin_addr)) return false;
-  int fd = static_cast<int>(m_hSocket);
+  const int fd = static_cast<int>(m_hSocket);
+  const auto start = Clock::now();
+  // A blocking connect returns after one send slice when the peer is slow;
+  // the connection attempt goes on and poll() waits for the rest.
   if (connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) return true;
-  if (errno != EINPROGRESS && errno != EINTR) return false;
-  int ready = Wait(true, timeoutMs);
+  if (errno != EINPROGRESS && errno != EALREADY && !IsSliceEnd(errno)) return false;
+  RunHook(m_bWaitHook);
+  int left = timeoutMs;
+  if (timeoutMs >= 0) {
+    auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    left = std::max(0, timeoutMs - static_cast<int>(spent.count()));
+  }
+  int ready = Wait(true, left);
   if (ready == 0) m_bTimedOut = true;
   if (ready != 1) return false;
   int error = 0;
@@ -151,25 +187,31 @@ bool CTcpSocket::Connect(const std::string& host, unsigned int port, int timeout
 bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeoutMs) {
   m_bTimedOut = false;
   if (!IsOpen()) return false;
+  const int fd = static_cast<int>(m_hSocket);
   std::vector<iovec> pending;
   pending.reserve(parts.size());
   for (std::string_view part : parts) {
     if (!part.empty()) pending.push_back({const_cast<char*>(part.data()), part.size()});
   }
+  CWaitClock clock(timeoutMs);
   std::size_t first = 0;
   while (first < pending.size()) {
+    const int slice = clock.NextSlice();
+    if (slice == 0) {
+      m_bTimedOut = true;
+      return false;
+    }
+    if (slice != m_nSendSliceMs && SetTimeout(fd, SO_SNDTIMEO, slice)) m_nSendSliceMs = slice;
     msghdr message{};
     message.msg_iov = pending.data() + first;
     message.msg_iovlen = std::min<std::size_t>(pending.size() - first, IOV_MAX);
-    ssize_t sent = sendmsg(static_cast<int>(m_hSocket), &message, MSG_NOSIGNAL);
+    ssize_t sent = sendmsg(fd, &message, MSG_NOSIGNAL);
     if (sent < 0) {
-      if (errno == EINTR) continue;
-      if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-      int ready = Wait(true, timeoutMs);
-      if (ready == 0) m_bTimedOut = true;
-      if (ready != 1) return false;
+      if (!IsSliceEnd(errno)) return false;
+      RunHook(m_bWaitHook);
       continue;
     }
+    clock.Restart();
     auto left = static_cast<std::size_t>(sent);
     while (first < pending.size() && left >= pending[first].iov_len) {
       left -= pending[first].iov_len;
@@ -186,13 +228,19 @@ bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeout
 long CTcpSocket::Receive(char* buffer, std::size_t size, int timeoutMs) {
   m_bTimedOut = false;
   if (!IsOpen()) return -1;
+  const int fd = static_cast<int>(m_hSocket);
+  CWaitClock clock(timeoutMs);
   for (;;) {
-    int ready = Wait(false, timeoutMs);
-    if (ready == 0) m_bTimedOut = true;
-    if (ready != 1) return -1;
-    ssize_t got = recv(static_cast<int>(m_hSocket), buffer, size, 0);
+    const int slice = clock.NextSlice();
+    if (slice == 0) {
+      m_bTimedOut = true;
+      return -1;
+    }
+    if (slice != m_nRecvSliceMs && SetTimeout(fd, SO_RCVTIMEO, slice)) m_nRecvSliceMs = slice;
+    ssize_t got = recv(fd, buffer, size, 0);
     if (got >= 0) return static_cast<long>(got);
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+    if (!IsSliceEnd(errno)) return -1;
+    RunHook(m_bWaitHook);
   }
 }
 
@@ -209,7 +257,9 @@ bool CTcpListener::Listen(const std::string& address, unsigned int port, int bac
   int one = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   socklen_t length = sizeof local;
-  if (!MakeNonBlocking(fd) || bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+  int flags = fcntl(fd, F_GETFL, 0);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0 ||
+      bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
       listen(fd, backlog) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
     ::close(fd);
@@ -222,19 +272,21 @@ bool CTcpListener::Listen(const std::string& address, unsigned int port, int bac
 
 bool CTcpListener::Accept(CTcpSocket& peer, int timeoutMs) {
   if (m_hSocket < 0) return false;
-  int fd = static_cast<int>(m_hSocket);
+  const int fd = static_cast<int>(m_hSocket);
   if (PollSliced(fd, POLLIN, timeoutMs, false) != 1) return false;
   int accepted = accept(fd, nullptr, nullptr);
   if (accepted < 0) return false;
-  if (!MakeNonBlocking(accepted)) {
+  // Some systems pass the listener's O_NONBLOCK on to accepted sockets.
+  int flags = fcntl(accepted, F_GETFL, 0);
+  if (flags < 0 || fcntl(accepted, F_SETFL, flags & ~O_NONBLOCK) != 0 || !Prepare(accepted)) {
     ::close(accepted);
     return false;
   }
-  SetNoDelay(accepted);
   peer.Close();
   peer.m_hSocket = accepted;
   peer.m_bWaitHook = false;
   peer.m_bTimedOut = false;
+  peer.m_nRecvSliceMs = peer.m_nSendSliceMs = kSliceMs;
   return true;
 }
 

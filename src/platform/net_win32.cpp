@@ -100,7 +100,9 @@ CTcpSocket::~CTcpSocket() { Close(); }
 CTcpSocket::CTcpSocket(CTcpSocket&& other) noexcept
     : m_hSocket(std::exchange(other.m_hSocket, -1)),
       m_bWaitHook(other.m_bWaitHook),
-      m_bTimedOut(other.m_bTimedOut) {}
+      m_bTimedOut(other.m_bTimedOut),
+      m_nRecvSliceMs(other.m_nRecvSliceMs),
+      m_nSendSliceMs(other.m_nSendSliceMs) {}
 
 CTcpSocket& CTcpSocket::operator=(CTcpSocket&& other) noexcept {
   if (this != &other) {
@@ -108,6 +110,8 @@ CTcpSocket& CTcpSocket::operator=(CTcpSocket&& other) noexcept {
     m_hSocket = std::exchange(other.m_hSocket, -1);
     m_bWaitHook = other.m_bWaitHook;
     m_bTimedOut = other.m_bTimedOut;
+    m_nRecvSliceMs = other.m_nRecvSliceMs;
+    m_nSendSliceMs = other.m_nSendSliceMs;
   }
   return *this;
 }

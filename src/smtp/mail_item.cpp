@@ -92,29 +92,34 @@ void CMailItem::EscapeBody() {
 }
 
 void NormalizeLineEnds(std::string& text, std::size_t spare) {
+  // Bodies can be large: find the line ends with memchr() and copy the runs
+  // between them, and copy nothing when every line end is CR LF already.
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  auto find = [end](const char* from, char c) {
+    const void* at = from < end ? std::memchr(from, c, static_cast<std::size_t>(end - from)) : nullptr;
+    return at ? static_cast<const char*>(at) : end;
+  };
   std::size_t added = 0;
-  const std::size_t size = text.size();
-  for (std::size_t i = 0; i < size; ++i) {
-    if (text[i] == '\r') {
-      if (i + 1 < size && text[i + 1] == '\n') {
-        ++i;
-      } else {
-        ++added;
-      }
-    } else if (text[i] == '\n') {
-      ++added;
-    }
+  for (const char* lf = find(begin, '\n'); lf != end; lf = find(lf + 1, '\n')) {
+    if (lf == begin || lf[-1] != '\r') ++added;
+  }
+  for (const char* cr = find(begin, '\r'); cr != end; cr = find(cr + 1, '\r')) {
+    if (cr + 1 == end || cr[1] != '\n') ++added;
   }
   if (added == 0) return;
   std::string normal;
-  normal.reserve(size + added + spare);
-  std::size_t i = 0;
-  while (i < size) {
-    const std::size_t brk = std::min(text.find_first_of("\r\n", i), size);
-    normal.append(text, i, brk - i);
-    if (brk == size) break;
+  normal.reserve(text.size() + added + spare);
+  const char* nextLf = find(begin, '\n');
+  const char* nextCr = find(begin, '\r');
+  for (const char* run = begin; run < end;) {
+    const char* brk = std::min(nextLf, nextCr);
+    normal.append(run, brk);
+    if (brk == end) break;
     normal += "\r\n";
-    i = brk + ((text[brk] == '\r' && brk + 1 < size && text[brk + 1] == '\n') ? 2 : 1);
+    run = brk + ((*brk == '\r' && brk + 1 < end && brk[1] == '\n') ? 2 : 1);
+    if (nextLf < run) nextLf = find(run, '\n');
+    if (nextCr < run) nextCr = find(run, '\r');
   }
   text.swap(normal);
 }
