@@ -178,7 +178,7 @@ TEST_F(SmtpSessionTest, RepliesAreReadOnceEach) {
       {"two digits", CSmtpScript::Replies({"220 mx", "25"}), "25:SMTP server error"},
       {"no number", CSmtpScript::Replies({"220 mx", "ok fine"}), "0:SMTP server error"},
       {"greeting in two pieces",
-       CSmtpScript().Send("220 mx re").Pause(200ms).Send("ady\r\n").Await().Line("250 hello"),
+       CSmtpScript().Send("220 mx re").Pause(300ms).Send("ady\r\n").Await().Line("250 hello"),
        "0:SMTP server error"},
       {"closed after greeting", CSmtpScript().Line("220 mx").Await().Close(),
        "0:SMTP server error"},
@@ -196,7 +196,7 @@ TEST_F(SmtpSessionTest, RepliesAreReadOnceEach) {
 
 TEST_F(SmtpSessionTest, SecondPieceOfGreetingAnswersHelo) {
   CScriptedSmtpServer server(
-      CSmtpScript().Send("220 mx\r\n").Pause(200ms).Send("250 hello\r\n").Await().Await().Line(
+      CSmtpScript().Send("220 mx\r\n").Pause(300ms).Send("250 hello\r\n").Await().Await().Line(
           "221 bye"));
   CSMTP smtp(server.Host(), server.Port());
   EXPECT_TRUE(smtp.Connect()) << smtp.GetErrorText();
@@ -213,6 +213,8 @@ struct FailureRow {
   std::string sentEnd;
   std::string recipients = "a@x.cn";
 };
+
+void PrintTo(const FailureRow& row, std::ostream* out) { *out << row.name; }
 
 class SmtpFailureTest : public SmtpSessionTest, public ::testing::WithParamInterface<FailureRow> {};
 
