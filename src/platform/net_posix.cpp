@@ -117,20 +117,6 @@ std::string LocalHostName(std::size_t maxLength) {
 
 CTcpSocket::~CTcpSocket() { Close(); }
 
-CTcpSocket::CTcpSocket(CTcpSocket&& other) noexcept { *this = std::move(other); }
-
-CTcpSocket& CTcpSocket::operator=(CTcpSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    m_hSocket = std::exchange(other.m_hSocket, -1);
-    m_bWaitHook = other.m_bWaitHook;
-    m_bTimedOut = other.m_bTimedOut;
-    m_nRecvSliceMs = other.m_nRecvSliceMs;
-    m_nSendSliceMs = other.m_nSendSliceMs;
-  }
-  return *this;
-}
-
 bool CTcpSocket::Create() {
   Close();
   int fd = socket(AF_INET, SOCK_STREAM, 0);

@@ -97,25 +97,6 @@ std::string LocalHostName(std::size_t maxLength) {
 
 CTcpSocket::~CTcpSocket() { Close(); }
 
-CTcpSocket::CTcpSocket(CTcpSocket&& other) noexcept
-    : m_hSocket(std::exchange(other.m_hSocket, -1)),
-      m_bWaitHook(other.m_bWaitHook),
-      m_bTimedOut(other.m_bTimedOut),
-      m_nRecvSliceMs(other.m_nRecvSliceMs),
-      m_nSendSliceMs(other.m_nSendSliceMs) {}
-
-CTcpSocket& CTcpSocket::operator=(CTcpSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    m_hSocket = std::exchange(other.m_hSocket, -1);
-    m_bWaitHook = other.m_bWaitHook;
-    m_bTimedOut = other.m_bTimedOut;
-    m_nRecvSliceMs = other.m_nRecvSliceMs;
-    m_nSendSliceMs = other.m_nSendSliceMs;
-  }
-  return *this;
-}
-
 bool CTcpSocket::Create() {
   Close();
   if (!StartNetwork()) return false;
