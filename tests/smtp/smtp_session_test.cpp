@@ -151,12 +151,6 @@ TEST_F(SmtpSessionTest, ConnectAndDisconnectAreIdempotent) {
   EXPECT_EQ(smtp.GetPort(), server.Port());
 }
 
-TEST_F(SmtpSessionTest, ConnectsByHostName) {
-  CScriptedSmtpServer server(CSmtpScript::Replies({"220 mx", "250 hello", "221 bye"}));
-  CSMTP smtp("localhost", server.Port());
-  EXPECT_TRUE(smtp.Connect()) << smtp.GetErrorText();
-}
-
 TEST_F(SmtpSessionTest, RefusedRecipientDoesNotStopTheTransaction) {
   CScriptedSmtpServer server(CSmtpScript::Replies(
       {"220 mx", "250 hello", "250 ok", "550 no such user", "250 ok", "354 go", "250 queued",
