@@ -188,10 +188,15 @@ bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeout
       return false;
     }
     if (slice != m_nSendSliceMs && SetTimeout(fd, SO_SNDTIMEO, slice)) m_nSendSliceMs = slice;
-    msghdr message{};
-    message.msg_iov = pending.data() + first;
-    message.msg_iovlen = std::min<std::size_t>(pending.size() - first, IOV_MAX);
-    ssize_t sent = sendmsg(fd, &message, MSG_NOSIGNAL);
+    ssize_t sent;
+    if (pending.size() - first == 1) {
+      sent = send(fd, pending[first].iov_base, pending[first].iov_len, MSG_NOSIGNAL);
+    } else {
+      msghdr message{};
+      message.msg_iov = pending.data() + first;
+      message.msg_iovlen = std::min<std::size_t>(pending.size() - first, IOV_MAX);
+      sent = sendmsg(fd, &message, MSG_NOSIGNAL);
+    }
     if (sent < 0) {
       if (!IsSliceEnd(errno)) return false;
       RunHook(m_bWaitHook);

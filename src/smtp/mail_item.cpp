@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/local_time.h"
+
 namespace {
 
 // Positions of the lines that begin with a dot.
@@ -62,9 +64,10 @@ bool CMailItem::BuildHeader() {
   }
   m_tDate = std::time(nullptr);
   char date[128] = "";
-  // The C library's own local-time conversion; the object is used by one thread.
-  if (const std::tm* local = std::localtime(&m_tDate)) {
-    if (std::strftime(date, sizeof date, "%a, %d %b %y %H:%M:%S %Z", local) == 0) date[0] = '\0';
+  std::tm local{};
+  if (platform::LocalTime(m_tDate, local) &&
+      std::strftime(date, sizeof date, "%a, %d %b %y %H:%M:%S %Z", &local) == 0) {
+    date[0] = '\0';
   }
   m_strHeader = "Date: ";
   m_strHeader += date;

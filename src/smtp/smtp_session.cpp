@@ -1,6 +1,6 @@
 #include "smtp/smtp_session.h"
 
-#include <cstdio>
+#include <cctype>
 #include <cstring>
 
 #include "platform/codepage.h"
@@ -45,14 +45,18 @@ SmtpTimeouts& ProcessTimeouts() {
   return timeouts;
 }
 
-// The number "%d" reads from the first three characters of a reply; 0 when
-// they hold none (an empty reply from a closed connection, or text).
+// The number "%d" reads from the first three characters of a reply (white
+// space, a sign, digits); 0 when they hold none, as an empty reply from a
+// closed connection or a text.
 int ReplyCode(const char* reply) {
-  char head[4] = {};
-  std::memcpy(head, reply, 3);  // the buffer always holds more than three bytes
+  const char* const end = reply + 3;  // the buffer always holds more than three bytes
+  const char* at = reply;
+  while (at < end && *at != '\0' && std::isspace(static_cast<unsigned char>(*at))) ++at;
+  bool negative = false;
+  if (at < end && (*at == '+' || *at == '-')) negative = *at++ == '-';
   int code = 0;
-  if (std::sscanf(head, "%d", &code) != 1) code = 0;
-  return code;
+  for (; at < end && *at >= '0' && *at <= '9'; ++at) code = code * 10 + (*at - '0');
+  return negative ? -code : code;
 }
 
 }  // namespace

@@ -171,6 +171,8 @@ TEST_F(SmtpSessionTest, RepliesAreReadOnceEach) {
   const Case cases[] = {
       {"two digits", CSmtpScript::Replies({"220 mx", "25"}), "25:SMTP server error"},
       {"no number", CSmtpScript::Replies({"220 mx", "ok fine"}), "0:SMTP server error"},
+      {"space first", CSmtpScript::Replies({"220 mx", " 250 ok"}), "25:SMTP server error"},
+      {"sign", CSmtpScript::Replies({"220 mx", "-25 no"}), "-25:SMTP server error"},
       {"greeting in two pieces",
        CSmtpScript().Send("220 mx re").Pause(300ms).Send("ady\r\n").Await().Line("250 hello"),
        "0:SMTP server error"},
