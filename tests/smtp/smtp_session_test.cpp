@@ -378,4 +378,27 @@ TEST_F(SmtpSessionTest, ConnectGivesUpOnAServerThatNeverAccepts) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
 }
 
+// The batch run's pattern: one session per message, each on a new CSMTP, the
+// server failing a chosen session.
+TEST_F(SmtpSessionTest, SessionsInARowFailAtTheChosenOne) {
+  CScriptedSmtpServer server({CSmtpScript::Accepting(1, true), CSmtpScript::Accepting(),
+                              CSmtpScript::Replies({"220 mx", "550 busy"}),
+                              CSmtpScript::Accepting()});
+  auto send = [&](bool login) {
+    CSMTP smtp(server.Host(), server.Port());
+    if (login) smtp.SetLogin({1, "u", "p"});
+    CMailItem item = Item("a@x.cn");
+    return smtp.Connect() && smtp.SendMail(item) && smtp.Disconnect();
+  };
+  EXPECT_TRUE(send(true));
+  EXPECT_TRUE(send(false));
+  EXPECT_FALSE(send(false));
+  EXPECT_TRUE(send(false));
+  EXPECT_TRUE(send(false));  // sessions past the list play the last script
+  ASSERT_EQ(server.SessionCount(), 5);
+  EXPECT_NE(server.Received(0).find("AUTH LOGIN\r\ndQ==\r\ncA==\r\nMAIL"), std::string::npos);
+  EXPECT_EQ(server.Received(2), Helo());
+  EXPECT_EQ(server.ReceivedMessage(4).substr(0, 6), "Date: ");
+}
+
 }  // namespace

@@ -46,9 +46,11 @@ CSmtpScript CSmtpScript::Replies(std::initializer_list<std::string> lines) {
   return script;
 }
 
-CSmtpScript CSmtpScript::Accepting(int recipients) {
+CSmtpScript CSmtpScript::Accepting(int recipients, bool login) {
   CSmtpScript script;
-  script.Line("220 scripted.test ready").Reply("250 hello").Reply("250 sender ok");
+  script.Line("220 scripted.test ready").Reply("250 hello");
+  if (login) script.Reply("334 VXNlcm5hbWU6").Reply("334 UGFzc3dvcmQ6").Reply("235 welcome");
+  script.Reply("250 sender ok");
   for (int i = 0; i < recipients; ++i) script.Reply("250 recipient ok");
   script.Reply("354 go ahead").Reply("250 queued").Reply("221 bye");
   return script;

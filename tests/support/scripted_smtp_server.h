@@ -42,9 +42,9 @@ class CSmtpScript {
   // The greeting line, then one Reply per further line.
   static CSmtpScript Replies(std::initializer_list<std::string> lines);
   // A server without "ESMTP" that accepts one message to `recipients`
-  // recipients without login: 220, 250 (HELO), 250 (MAIL), 250 per RCPT, 354,
-  // 250, 221.
-  static CSmtpScript Accepting(int recipients = 1);
+  // recipients: 220, 250 (HELO), [334, 334, 235 for AUTH LOGIN when `login`],
+  // 250 (MAIL), 250 per RCPT, 354, 250, 221.
+  static CSmtpScript Accepting(int recipients = 1, bool login = false);
 
  private:
   friend class CScriptedSmtpServer;
