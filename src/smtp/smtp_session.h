@@ -52,7 +52,7 @@ class CSMTP {
 
  protected:
   // Builds the item's header, brings its body to CR LF line ends, escapes
-  // lone-dot lines and ends the body with CR LF. False without recipients.
+  // its dot lines and ends it with CR LF. False without recipients.
   virtual bool PrepareMessage(CMailItem& item);
 
   // One receive; true when the reply's code is the one `kind` expects.
