@@ -56,10 +56,10 @@ CSmtpScript CSmtpScript::Accepting(int recipients, bool login) {
   return script;
 }
 
-CScriptedSmtpServer::CScriptedSmtpServer(std::vector<CSmtpScript> scripts)
+CScriptedSmtpServer::CScriptedSmtpServer(std::vector<CSmtpScript> scripts, unsigned int port)
     : m_scripts(std::move(scripts)) {
   if (m_scripts.empty()) m_scripts.emplace_back();
-  if (!m_listener.Listen("127.0.0.1", 0)) {
+  if (!m_listener.Listen("127.0.0.1", port)) {
     throw std::runtime_error("scripted SMTP server: cannot listen on 127.0.0.1");
   }
   m_thread = std::thread([this] { Serve(); });

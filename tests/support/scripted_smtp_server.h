@@ -60,7 +60,8 @@ class CSmtpScript {
 class CScriptedSmtpServer {
  public:
   // Session i plays scripts[i]; sessions past the end play the last script.
-  explicit CScriptedSmtpServer(std::vector<CSmtpScript> scripts);
+  // The server listens on `port`, by default on a free port.
+  explicit CScriptedSmtpServer(std::vector<CSmtpScript> scripts, unsigned int port = 0);
   explicit CScriptedSmtpServer(const CSmtpScript& script)
       : CScriptedSmtpServer(std::vector<CSmtpScript>{script}) {}
   ~CScriptedSmtpServer();
