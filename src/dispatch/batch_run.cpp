@@ -1,5 +1,6 @@
 #include "dispatch/batch_run.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -136,15 +137,17 @@ bool CBatchRun::SendMailFile(std::string fileName) {
     return FailSending(T().cannotOpenAddressFile);
   }
   m_nAddressCount = 0;
+  // Each session gets its own copy of the body, with room for the session to
+  // widen every LF to CR LF and add its final line end in place: a large mail
+  // is then held twice at most, never reallocated while held twice.
+  const std::size_t room = static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')) + 2;
   std::string line;
   while (list.ReadLine(line)) {
     std::string recipients = TrimWhiteSpace(line);
     if (recipients.empty()) continue;
     ++m_nAddressCount;
-    // Each session gets its own copy of the body, with room for the line end
-    // the session adds, so that no copy is made twice.
     std::string copy;
-    copy.reserve(body.size() + 2);
+    copy.reserve(body.size() + room);
     copy.append(body);
     if (!SendToRecipients(std::move(recipients), source.m_strSubject, std::move(copy))) {
       return false;
