@@ -103,7 +103,7 @@ void CBatchRun::Run() {
   } else {
     bool allSent = true;
     for (const platform::DirEntry& entry : entries) {
-      if (entry.m_bDirectory) continue;
+      if (entry.m_bDirectory || entry.m_bSpecial) continue;
       ++m_nMailCount;
       if (!SendMailFile(entry.m_strName)) {
         allSent = false;

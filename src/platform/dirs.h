@@ -16,6 +16,9 @@ bool SetWorkingDir(const std::string& dir);
 struct DirEntry {
   std::string m_strName;  // bare name, code-page bytes
   bool m_bDirectory = false;
+  // A pipe, socket or device: listed, but no file to read (opening a pipe
+  // would wait for a writer).
+  bool m_bSpecial = false;
 };
 
 // The entries directly inside `dir`, in the order the system lists them,

@@ -33,14 +33,19 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   while (const dirent* entry = ::readdir(stream)) {
     DirEntry item;
     item.m_strName = PathToCodePage(std::filesystem::path(entry->d_name));
-    if (entry->d_type == DT_DIR) {
-      item.m_bDirectory = true;
-    } else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-      // A link to a folder counts as a folder, as the target is what opens.
+    unsigned char type = entry->d_type;
+    if (type == DT_UNKNOWN || type == DT_LNK) {
+      // A link counts as what it leads to, as the target is what opens.
       struct stat info {};
       const std::filesystem::path full = native / entry->d_name;
-      item.m_bDirectory = ::stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+      if (::stat(full.c_str(), &info) == 0) {
+        type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_FIFO;
+      } else {
+        type = DT_REG;  // a broken link: a file that cannot be opened
+      }
     }
+    item.m_bDirectory = type == DT_DIR;
+    item.m_bSpecial = type != DT_DIR && type != DT_REG;
     entries.push_back(std::move(item));
   }
   ::closedir(stream);

@@ -40,6 +40,7 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
     DirEntry item;
     item.m_strName = data.cFileName;
     item.m_bDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    item.m_bSpecial = (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
     entries.push_back(std::move(item));
   } while (FindNextFileA(search, &data));
   FindClose(search);

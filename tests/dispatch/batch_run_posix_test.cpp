@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -45,6 +46,16 @@ TEST_F(BatchRunTest, UnusableInputsShowTheSendErrorFirst) {
               (std::vector<std::string>{Cue("begin.wav"), "reload",
                                         "box:" + FromUtf8("发送错误!\n") + error, Cue("err.wav")}));
   }
+}
+
+// A pipe in the mail folder is no mail: opening it would wait for a writer.
+TEST_F(BatchRunTest, SkipsPipesInTheMailFolder) {
+  m_dir.WriteFile("mail/one", "x");
+  ASSERT_EQ(mkfifo((m_dir.Path() / "mail/pipe").c_str(), 0600), 0);
+  WriteSettings("mail", "");
+  Run(false);
+  EXPECT_EQ(m_run.m_nMailCount, 1);
+  EXPECT_EQ(m_run.m_strError, FromUtf8("没有设置邮件地址列表文件."));
 }
 
 TEST(BatchRunPaths, JoinPathAddsOneSeparator) {

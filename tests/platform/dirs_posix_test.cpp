@@ -1,6 +1,7 @@
 #include "platform/dirs.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -18,11 +19,17 @@ TEST(Dirs, ListsEntriesWithDotsAndTellsFoldersApart) {
   std::filesystem::create_directory(dir.Path() / "mail/sub");
   std::filesystem::create_directory_symlink(dir.Path() / "mail/sub", dir.Path() / "mail/link");
 
+  ASSERT_EQ(mkfifo((dir.Path() / "mail/pipe").c_str(), 0600), 0);
+
   std::vector<platform::DirEntry> entries;
   ASSERT_TRUE(platform::ListDirectory(platform::PathToCodePage(dir.Path() / "mail"), entries));
   std::vector<std::string> files;
   std::vector<std::string> folders;
   for (const auto& entry : entries) {
+    if (entry.m_bSpecial) {
+      EXPECT_EQ(entry.m_strName, "pipe");
+      continue;
+    }
     (entry.m_bDirectory ? folders : files).push_back(entry.m_strName);
   }
   std::sort(files.begin(), files.end());
