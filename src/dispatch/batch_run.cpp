@@ -1,6 +1,5 @@
 #include "dispatch/batch_run.h"
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -137,22 +136,22 @@ bool CBatchRun::SendMailFile(std::string fileName) {
     return FailSending(T().cannotOpenAddressFile);
   }
   m_nAddressCount = 0;
-  // Each session gets its own copy of the body, with room for the session to
-  // widen every LF to CR LF and add its final line end in place: a large mail
-  // is then held twice at most, never reallocated while held twice.
-  const std::size_t room = static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')) + 2;
+  // Each session gets a copy of the body, except the last one, which takes the
+  // body itself: a line is sent once the next non-blank line has been read, so
+  // a large mail to one address is never held twice by the run.
+  auto send = [&](std::string recipients, std::string sessionBody) {
+    ++m_nAddressCount;
+    return SendToRecipients(std::move(recipients), source.m_strSubject, std::move(sessionBody));
+  };
+  std::string pending;
   std::string line;
   while (list.ReadLine(line)) {
     std::string recipients = TrimWhiteSpace(line);
     if (recipients.empty()) continue;
-    ++m_nAddressCount;
-    std::string copy;
-    copy.reserve(body.size() + room);
-    copy.append(body);
-    if (!SendToRecipients(std::move(recipients), source.m_strSubject, std::move(copy))) {
-      return false;
-    }
+    if (!pending.empty() && !send(std::move(pending), body)) return false;
+    pending = std::move(recipients);
   }
+  if (!pending.empty()) return send(std::move(pending), std::move(body));
   return true;
 }
 
