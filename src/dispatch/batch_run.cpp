@@ -32,12 +32,6 @@ const Texts& T() {
   return texts;
 }
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
 // Puts the start directory back if the run is left early, so that the process
 // never stays inside the mail folder.
 class CStartDirGuard {
@@ -60,13 +54,7 @@ class CStartDirGuard {
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
   std::string path = directory;
-  const bool endsInSeparator =
-      !path.empty() && (path.back() == kSeparator
-#ifdef _WIN32
-                        || path.back() == ':'
-#endif
-                       );
-  if (!endsInSeparator) path += kSeparator;
+  if (!platform::EndsInSeparator(path)) path += platform::DirSeparator();
   path += name;
   return path;
 }

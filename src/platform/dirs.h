@@ -26,6 +26,12 @@ struct DirEntry {
 // every folder but a drive root on Windows). False when `dir` cannot be read.
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries);
 
+// The native separator between folder names: "/" on POSIX, "\\" on Windows.
+char DirSeparator();
+// True when a name can follow `dir` directly: it ends in the separator (or in
+// a drive's ":" on Windows).
+bool EndsInSeparator(const std::string& dir);
+
 // True for a path from the root ("/..." on POSIX; "\...", "/...", a UNC
 // "\\server\..." or a drive "C:..." on Windows).
 bool IsAbsolutePath(const std::string& path);

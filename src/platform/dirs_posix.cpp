@@ -52,6 +52,10 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   return true;
 }
 
+char DirSeparator() { return '/'; }
+
+bool EndsInSeparator(const std::string& dir) { return !dir.empty() && dir.back() == '/'; }
+
 bool IsAbsolutePath(const std::string& path) {
   return !path.empty() && path[0] == '/';
 }

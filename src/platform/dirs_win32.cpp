@@ -25,10 +25,7 @@ bool SetWorkingDir(const std::string& dir) {
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   entries.clear();
   std::string pattern = dir;
-  if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/' &&
-      pattern.back() != ':') {
-    pattern += '\\';
-  }
+  if (!pattern.empty() && !EndsInSeparator(pattern) && pattern.back() != '/') pattern += '\\';
   pattern += "*.*";
   WIN32_FIND_DATAA data;
   HANDLE search = FindFirstFileA(pattern.c_str(), &data);
@@ -45,6 +42,12 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   } while (FindNextFileA(search, &data));
   FindClose(search);
   return true;
+}
+
+char DirSeparator() { return '\\'; }
+
+bool EndsInSeparator(const std::string& dir) {
+  return !dir.empty() && (dir.back() == '\\' || dir.back() == ':');
 }
 
 bool IsAbsolutePath(const std::string& path) {
