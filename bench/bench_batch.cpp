@@ -23,8 +23,8 @@
 #include <thread>
 
 #include "dispatch/batch_run.h"
-#include "smtp/mail_item.h"
 #include "support/baseline_client.h"
+#include "support/prepared_message.h"
 #include "support/smtp_sink.h"
 
 namespace fs = std::filesystem;
@@ -102,18 +102,6 @@ std::string MailText(int tag) {
   return text;
 }
 
-// The message CSMTP puts on the wire for `body`, built once for the baseline.
-std::string PreparedMessage(const std::string& body) {
-  CMailItem item;
-  item.m_strSender = kSender;
-  item.AddRecipientList(kRecipient);
-  item.m_strSubject = kSubject;
-  item.BuildHeader();
-  std::string text = body;
-  NormalizeLineEnds(text);
-  return item.m_strHeader + "X-Mailer: CSMTP class for MFC\r\n\r\n" + text;
-}
-
 // Peak resident memory of one large run, in KiB, from a child process that
 // runs only that; -1 when it failed.
 long LargeRunPeakKib(const char* self, const fs::path& dir, unsigned int port) {
@@ -178,8 +166,9 @@ int main(int argc, char** argv) {
   CBatchRun reader(host);
   std::string body;
   reader.ReadMailText((dir / "mail" / "mail0.txt").string(), body);
-  const benchsupport::CBaselineClient baseline("127.0.0.1", sink.Port(), kSender, kRecipient,
-                                               PreparedMessage(body));
+  const benchsupport::CBaselineClient baseline(
+      "127.0.0.1", sink.Port(), kSender, kRecipient,
+      benchsupport::PreparedMessage(kSender, kRecipient, kSubject, body));
   const int perRound = kFiles * kAddresses;
   auto baselineRound = [&] {
     const auto start = Clock::now();

@@ -4,7 +4,6 @@
 
 #include "dispatch/batch_run.h"
 #include "platform/codepage.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -38,18 +37,6 @@ TEST(RunReport, DateRollsOverFromUtcHour16) {
   EXPECT_EQ(HourUtcPlus8(15), 23);
   EXPECT_EQ(HourUtcPlus8(16), 0);
   EXPECT_EQ(HourUtcPlus8(23), 7);
-}
-
-TEST(RunReport, AppendsOnlyToAnExistingFile) {
-  testsupport::CTempDir dir;
-  testsupport::CWorkingDirGuard cwd(dir.Path());
-  EXPECT_FALSE(AppendReportRecord("\nx"));
-  EXPECT_FALSE(std::filesystem::exists(dir.Path() / platform::NativePath(ReportFileName())));
-
-  dir.WriteFile("运行报告.txt", "");
-  EXPECT_TRUE(AppendReportRecord("\na , b"));
-  EXPECT_TRUE(AppendReportRecord("\nc"));
-  EXPECT_EQ(dir.ReadFile("运行报告.txt"), "\r\na , b\r\nc");
 }
 
 TEST(RunReport, SplitsLinesAsThePageShowsThem) {
