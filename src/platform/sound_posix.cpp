@@ -2,10 +2,12 @@
 
 #include <canberra.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <system_error>
 
 #include "platform/codepage.h"
@@ -13,49 +15,58 @@
 namespace platform {
 namespace {
 
-// The longest a cue may hold up the caller; a sound service that never reports
-// the end of a sound must not hang the run.
+// The longest a cue may hold up the caller.
 constexpr std::chrono::minutes kLongestCue{10};
+// How often the wait asks whether the sound is still playing: the service
+// does not always report the end of a sound through the callback.
+constexpr std::chrono::milliseconds kPollEvery{50};
 
-struct Completion {
+// Ids of sounds whose end was reported. Never destroyed, so that a report
+// arriving after its caller gave up waiting still has somewhere to go.
+struct Finished {
   std::mutex mutex;
   std::condition_variable done;
-  bool finished = false;
+  std::set<uint32_t> ids;
 };
 
-void OnFinished(ca_context*, uint32_t, int, void* userdata) {
-  auto* completion = static_cast<Completion*>(userdata);
-  std::lock_guard<std::mutex> lock(completion->mutex);
-  completion->finished = true;
-  completion->done.notify_all();
+Finished& FinishedSounds() {
+  static Finished* finished = new Finished;
+  return *finished;
+}
+
+void OnFinished(ca_context*, uint32_t id, int, void*) {
+  Finished& finished = FinishedSounds();
+  std::lock_guard<std::mutex> lock(finished.mutex);
+  finished.ids.insert(id);
+  finished.done.notify_all();
 }
 
 // Plays one sound described by `property` = `value` and waits for its end.
-// The completion callback runs only when the play call succeeded.
 bool PlayAndWait(ca_context* context, const char* property, const std::string& value) {
+  static std::atomic<uint32_t> nextId{1};
+  const uint32_t id = nextId++;
   ca_proplist* props = nullptr;
   if (ca_proplist_create(&props) != CA_SUCCESS) return false;
   ca_proplist_sets(props, property, value.c_str());
-  // Held on the heap: if the service never reports the end, even after a
-  // cancel, the record is left to the late callback instead of freed under it.
-  auto* completion = new Completion;
-  const uint32_t id = 1;
-  const int rc = ca_context_play_full(context, id, props, OnFinished, completion);
+  const int rc = ca_context_play_full(context, id, props, OnFinished, nullptr);
   ca_proplist_destroy(props);
-  if (rc != CA_SUCCESS) {
-    delete completion;
-    return false;
-  }
-  std::unique_lock<std::mutex> lock(completion->mutex);
-  auto finished = [completion] { return completion->finished; };
-  if (!completion->done.wait_for(lock, kLongestCue, finished)) {
+  if (rc != CA_SUCCESS) return false;
+
+  const auto deadline = std::chrono::steady_clock::now() + kLongestCue;
+  Finished& finished = FinishedSounds();
+  std::unique_lock<std::mutex> lock(finished.mutex);
+  while (finished.ids.count(id) == 0) {
+    if (finished.done.wait_for(lock, kPollEvery) == std::cv_status::no_timeout) continue;
     lock.unlock();
-    ca_context_cancel(context, id);
+    int playing = 0;
+    const bool asked = ca_context_playing(context, id, &playing) == CA_SUCCESS;
+    if (asked && playing && std::chrono::steady_clock::now() > deadline) {
+      ca_context_cancel(context, id);
+    }
     lock.lock();
-    if (!completion->done.wait_for(lock, std::chrono::seconds(5), finished)) return true;
+    if (!asked || !playing || std::chrono::steady_clock::now() > deadline) break;
   }
-  lock.unlock();
-  delete completion;
+  finished.ids.erase(id);
   return true;
 }
 
