@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <string>
 
-// The settings file, relative to the working directory at each call.
-#ifdef _WIN32
-inline constexpr const char* kSettingsPath = "ini\\Stmp.Ini";
-#else
-inline constexpr const char* kSettingsPath = "ini/Stmp.Ini";
-#endif
+#include "platform/dirs.h"
+
+// The settings file, relative to the working directory at each call:
+// "ini\Stmp.Ini" on Windows, "ini/Stmp.Ini" on POSIX.
+inline const std::string kSettingsPath =
+    std::string("ini") + platform::DirSeparator() + "Stmp.Ini";
 
 class CProfileFile;
 
