@@ -1,0 +1,356 @@
+#include "ui/app/mailer_dlg.h"
+
+#include <algorithm>
+
+#include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/menu.h>
+#include <wx/textctrl.h>
+#include <wx/treectrl.h>
+
+#include "settings/profile_file.h"
+#include "ui/app/about_box.h"
+#include "ui/app/app_icon.h"
+#include "ui/app/mailer_app.h"
+#include "ui/app/pending_parts.h"
+#include "ui/pages/report_page.h"
+#include "ui/pages/smtp_page.h"
+#include "ui/pages/sound_page.h"
+#include "ui/pages/source_page.h"
+#include "ui/pages/timer_page.h"
+
+namespace {
+
+const wxColour kBackground(172, 168, 153);
+const wxColour kClockText(185, 0, 0);
+constexpr int kClockFontSize = 14;
+constexpr int kAlarmClockBitmap = 148;
+constexpr int kBlankClockBitmap = 149;
+// The pictures are 26 x 34 pixels; their control is at least that large.
+const wxSize kClockPictureSize(26, 34);
+
+CMailerApp* MailerApp() { return dynamic_cast<CMailerApp*>(wxTheApp); }
+
+}  // namespace
+
+int PageCodeOfLabel(const wxString& label) {
+  for (int i = 0; i < 7; ++i) {
+    if (label == g_navLabels[i]) return i;
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (label == g_navSubLabels[i]) return 20 + i;
+  }
+  return -1;
+}
+
+CMailerDlg::~CMailerDlg() {
+  if (CMailerApp* app = MailerApp(); app && app->m_pPages == &m_pages) app->m_pPages = nullptr;
+}
+
+bool CMailerDlg::Create(wxWindow* parent) {
+  if (!wxDialog::Create(parent, wxID_ANY, "Postwing", wxDefaultPosition, wxDefaultSize,
+                        wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX)) {
+    return false;
+  }
+  SetFont(TemplateFont(9));
+  SetOwnBackgroundColour(kBackground);
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+  SetClientSize(wxDLG_UNIT(this, wxSize(320, 226)));
+  CreateControls();
+
+  m_hIcon = AppIcons();
+  if (!m_hIcon.IsEmpty()) SetIcons(m_hIcon);
+  SetScheduleTitle(0);
+  CreatePages();
+  FillTree();
+  LoadSchedule();
+  Centre(wxBOTH);
+  m_btnSendNow->SetFocus();
+
+  Bind(wxEVT_PAINT, &CMailerDlg::OnPaint, this);
+  Bind(wxEVT_BUTTON, &CMailerDlg::OnSendNow, this, IDC_SEND_NOW);
+  Bind(wxEVT_TREE_SEL_CHANGED, &CMailerDlg::OnSelChanged, this, IDC_TREE);
+  Bind(wxEVT_CONTEXT_MENU, &CMailerDlg::OnContextMenu, this);
+  Bind(wxEVT_MENU, &CMailerDlg::OnAbout, this, IDM_ABOUTBOX);
+  return true;
+}
+
+// Created in the keyboard order of the window: the send-now button is the
+// first control that takes the focus.
+void CMailerDlg::CreateControls() {
+  auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
+  auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
+
+  wxSize pictureSize = size(20, 20);
+  pictureSize.IncTo(kClockPictureSize);
+  m_clockPicture = new CBitmapStatic;
+  m_clockPicture->Create(this, IDC_CLOCK_PICTURE, at(10, 198), pictureSize);
+
+  // The bold 14-pixel time is taller than the template's 8 units: the label
+  // grows around the template's centre line.
+  m_clockLabel = new CLinkLabel;
+  wxSize labelSize = size(30, 8);
+  labelSize.IncTo(wxSize(48, 20));
+  wxPoint labelPos = at(34, 207);
+  labelPos.y -= (labelSize.y - size(30, 8).y) / 2;
+  m_clockLabel->Create(this, IDC_CLOCK_LABEL, "Static", labelPos, labelSize);
+
+  m_pageBottom = new wxWindow(this, IDC_PAGE_BOTTOM, at(20, 195), size(300, 30));
+  m_pageBottom->Hide();
+
+  m_btnSendNow = new wxButton(this, IDC_SEND_NOW, wxString::FromUTF8("立即发送邮件"),
+                              at(245, 201), size(60, 19));
+  wxSize best = m_btnSendNow->GetBestSize();
+  if (best.x > m_btnSendNow->GetSize().x) {
+    // Keep the right edge where the template has it.
+    wxRect r = m_btnSendNow->GetRect();
+    m_btnSendNow->SetSize(r.GetRight() + 1 - best.x, r.y, best.x, r.height);
+  }
+
+  m_tree = new wxTreeCtrl(this, IDC_TREE, at(0, 0), size(90, 195),
+                          wxTR_SINGLE | wxBORDER_SUNKEN);
+}
+
+void CMailerDlg::CreatePages() {
+  m_pages.m_pBanner = new CBannerPage;
+  m_pages.m_pBanner->Create(this);
+  m_pages.m_pSmtp = new CSmtpPage;
+  m_pages.m_pSmtp->Create(this);
+  m_pages.m_pSource = new CSourcePage;
+  m_pages.m_pSource->Create(this);
+  m_pages.m_pSound = new CSoundPage;
+  m_pages.m_pSound->Create(this);
+  m_pages.m_pTimer = new CTimerPage;
+  m_pages.m_pTimer->Create(this, this);
+  m_pages.m_pReport = new CReportPage;
+  m_pages.m_pReport->Create(this);
+  m_pages.m_pHelp = new CHelpPage;
+  m_pages.m_pHelp->Create(this);
+  m_pages.m_pVersion = new CVersionPage;
+  m_pages.m_pVersion->Create(this);
+  if (CMailerApp* app = MailerApp()) app->m_pPages = &m_pages;
+
+  LeavePage();
+  m_pages.m_pSmtp->LoadSettings();
+  m_pages.m_pSource->LoadSettings();
+  m_pages.m_pSound->LoadSettings();
+  m_pages.m_pTimer->LoadSettings();
+  ShowPage(PAGE_BANNER);
+}
+
+void CMailerDlg::FillTree() {
+  m_tree->SetWindowStyle(m_tree->GetWindowStyle() | wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT);
+  wxTreeItemId root = m_tree->AddRoot(g_navLabels[0]);
+  wxTreeItemId source;
+  for (int i = 1; i < 7; ++i) {
+    wxTreeItemId item = m_tree->AppendItem(root, g_navLabels[i], 0, 0);
+    if (i == PAGE_SOURCE) source = item;
+  }
+  for (const wxString& label : g_navSubLabels) m_tree->AppendItem(source, label, 0, 0);
+  m_tree->Expand(root);
+  // The tree marks its root as current when it is added; nothing is chosen yet.
+  m_tree->Unselect();
+}
+
+void CMailerDlg::OnSelChanged(wxTreeEvent& event) {
+  wxTreeItemId item = event.GetItem();
+  if (!item.IsOk()) return;
+  int page = PageCodeOfLabel(m_tree->GetItemText(item));
+  if (page < 0) return;
+  m_nSelectedPage = page;
+  ShowPage(page);
+}
+
+void CMailerDlg::LeavePage() {
+  m_pages.m_pBanner->Hide();
+  m_pages.m_pSmtp->Hide();
+  m_pages.m_pSource->Hide();
+  m_pages.m_pSound->Hide();
+  m_pages.m_pTimer->Hide();
+  m_pages.m_pReport->Hide();
+  m_pages.m_pHelp->Hide();
+  m_pages.m_pVersion->Hide();
+  switch (m_nCurrentPage) {
+    case PAGE_SMTP:
+      m_pages.m_pSmtp->SaveSettings();
+      break;
+    case PAGE_SOURCE:
+    case PAGE_MAIL:
+      m_pages.m_pSource->SaveSettings();
+      break;
+    case PAGE_TIMER:
+      m_pages.m_pTimer->SaveSettings();
+      UpdateClockArea(m_pages.m_pTimer->m_bTimer);
+      break;
+    case PAGE_SOUND:
+      m_pages.m_pSound->SaveSettings();
+      break;
+    default:
+      break;
+  }
+  m_nCurrentPage = m_nSelectedPage;
+}
+
+wxRect CMailerDlg::PageRect() const {
+  wxRect rect;
+  rect.SetLeft(m_tree->GetRect().GetRight() + 1);
+  rect.SetTop(0);
+  rect.SetRight(GetClientSize().x - 1);
+  rect.SetBottom(m_pageBottom->GetPosition().y - 1);
+  return rect;
+}
+
+void CMailerDlg::ShowPage(int page) {
+  LeavePage();
+  wxRect rect = PageRect();
+  auto place = [&rect](wxWindow* window) {
+    window->SetSize(rect);
+    window->Show();
+    window->Refresh();
+  };
+  switch (page) {
+    case PAGE_BANNER:
+      place(m_pages.m_pBanner);
+      break;
+    case PAGE_HELP:
+      place(m_pages.m_pHelp);
+      break;
+    case PAGE_VERSION:
+      place(m_pages.m_pVersion);
+      break;
+    case PAGE_SMTP:
+      place(m_pages.m_pSmtp);
+      m_pages.m_pSmtp->LoadSettings();
+      break;
+    case PAGE_SOURCE:
+    case PAGE_MAIL:
+      place(m_pages.m_pSource);
+      m_pages.m_pSource->LoadSettings();
+      break;
+    case PAGE_TIMER:
+      place(m_pages.m_pTimer);
+      m_pages.m_pTimer->LoadSettings();
+      break;
+    case PAGE_SOUND:
+      place(m_pages.m_pSound);
+      m_pages.m_pSound->LoadSettings();
+      break;
+    case PAGE_REPORT:
+      m_pages.m_pReport->PlacePage(rect);
+      m_pages.m_pReport->Show();
+      m_pages.m_pReport->LoadReport();
+      break;
+    default:
+      break;
+  }
+}
+
+void CMailerDlg::UpdateClockArea(int flag) {
+  const CTimerPage& timer = *m_pages.m_pTimer;
+  m_clockLabel->SetBkColor(kBackground)
+      .SetTextColor(kClockText)
+      .SetFontBold(true)
+      .SetFontSize(kClockFontSize);
+  m_clockLabel->SetText(wxString::Format("%02d:%02d", timer.m_nHour, timer.m_nMinute));
+  if (flag == 1) {
+    m_clockLabel->Show();
+    m_clockPicture->LoadDib(kAlarmClockBitmap);
+  } else {
+    m_clockLabel->Hide();
+    m_clockPicture->LoadDib(kBlankClockBitmap);
+  }
+  m_clockPicture->Draw();
+  m_nShownFlag = flag;
+  m_nShownHour = timer.m_nHour;
+  m_nShownMinute = timer.m_nMinute;
+}
+
+void CMailerDlg::SyncClockArea() {
+  const CTimerPage& timer = *m_pages.m_pTimer;
+  int flag = timer.m_bTimer ? 1 : 0;
+  if (flag != m_nShownFlag || timer.m_nHour != m_nShownHour ||
+      timer.m_nMinute != m_nShownMinute) {
+    UpdateClockArea(flag);
+  }
+}
+
+void CMailerDlg::SetScheduleTitle(int flag) {
+  SetTitle(wxString::FromUTF8(flag ? "飞鸿信使(已定时)" : "飞鸿信使"));
+}
+
+void CMailerDlg::OnPaint(wxPaintEvent&) {
+  wxPaintDC dc(this);
+  dc.SetBackground(wxBrush(kBackground));
+  dc.Clear();
+  SyncClockArea();
+}
+
+void CMailerDlg::LoadSchedule() {
+  CTimerPage& timer = *m_pages.m_pTimer;
+  CProfileFile profile;
+  profile.SetPath(kSettingsPath);
+  std::int32_t flag = 0;
+  profile.ReadInt("timer", "timer", flag);
+  timer.m_bTimer = flag;
+  timer.FieldsToControls();
+  if (timer.m_bTimer) {
+    ArmSchedule();
+  } else {
+    UpdateClockArea(0);
+  }
+}
+
+// Until the daily timer exists, arming shows the armed state only.
+void CMailerDlg::ArmSchedule() {
+  SetScheduleTitle(1);
+  UpdateClockArea(1);
+}
+
+void CMailerDlg::DisarmSchedule() {
+  SetScheduleTitle(0);
+  UpdateClockArea(0);
+}
+
+void CMailerDlg::OnSendNow(wxCommandEvent&) {
+  CBatchRun run(*this);
+  run.m_bShowResult = 1;
+  run.Run();
+}
+
+void CMailerDlg::OnContextMenu(wxContextMenuEvent& event) {
+  // Edits keep their own menu.
+  if (dynamic_cast<wxTextCtrl*>(event.GetEventObject())) {
+    event.Skip();
+    return;
+  }
+  wxMenu menu;
+  menu.Append(IDM_ABOUTBOX, wxString::FromUTF8("关于 Postwing(&A)..."));
+  PopupMenu(&menu);
+}
+
+void CMailerDlg::OnAbout(wxCommandEvent&) {
+  CAboutBox box(this);
+  box.ShowModal();
+}
+
+void CMailerDlg::ReloadMailSource() { m_pages.m_pSource->LoadSettings(); }
+
+CMailSource CMailerDlg::TakeMailSource() {
+  m_pages.m_pSource->ControlsToFields();
+  return *m_pages.m_pSource;
+}
+
+CSmtpAccount CMailerDlg::TakeSmtpAccount() {
+  m_pages.m_pSmtp->ControlsToFields();
+  return *m_pages.m_pSmtp;
+}
+
+CSoundSettings CMailerDlg::SoundSettings() { return *m_pages.m_pSound; }
+
+void CMailerDlg::ShowMessage(const std::string& text) {
+  AppMessageBox(this, CpToWx(text), wxOK | wxICON_EXCLAMATION);
+}
+
+void CMailerDlg::PlayCue(const std::string& path) {
+  (void)path;  // wired to the platform's sound player once it is merged
+}

@@ -1,0 +1,126 @@
+// The main window: a fixed-size dialog with the navigation tree on the left,
+// the pane in which one page is shown at a time, and the status strip with the
+// send-now button and the schedule indicator. It owns the eight pages as child
+// windows, saves a settings page when it is left and loads one when it is
+// shown, and runs batch runs on its own thread.
+#pragma once
+
+#include <string>
+
+#include <wx/dialog.h>
+#include <wx/iconbndl.h>
+
+#include "dispatch/batch_run.h"
+#include "ui/pages/timer_page.h"
+
+class CBannerPage;
+class CBitmapStatic;
+class CHelpPage;
+class CLinkLabel;
+class CReportPage;
+class CSmtpPage;
+class CSoundPage;
+class CSourcePage;
+class CVersionPage;
+class wxButton;
+class wxContextMenuEvent;
+class wxTreeCtrl;
+class wxTreeEvent;
+
+// The eight pages, in the order they are created. Non-owning: they are child
+// windows of the main window and die with it.
+struct CMailerPages {
+  CBannerPage* m_pBanner = nullptr;
+  CSmtpPage* m_pSmtp = nullptr;
+  CSourcePage* m_pSource = nullptr;
+  CSoundPage* m_pSound = nullptr;
+  CTimerPage* m_pTimer = nullptr;
+  CReportPage* m_pReport = nullptr;
+  CHelpPage* m_pHelp = nullptr;
+  CVersionPage* m_pVersion = nullptr;
+};
+
+// Page codes: the index of a label in g_navLabels, or 20 plus its index in
+// g_navSubLabels.
+enum {
+  PAGE_BANNER = 0,
+  PAGE_SMTP = 1,
+  PAGE_SOURCE = 2,
+  PAGE_TIMER = 3,
+  PAGE_REPORT = 4,
+  PAGE_HELP = 5,
+  PAGE_VERSION = 6,
+  PAGE_MAIL = 20,
+  PAGE_SOUND = 21,
+};
+
+// The page code of a tree label, or -1.
+int PageCodeOfLabel(const wxString& label);
+
+class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
+ public:
+  enum {
+    IDC_TREE = 1000,
+    IDC_PAGE_BOTTOM = 1017,
+    IDC_SEND_NOW = 1018,
+    IDC_CLOCK_PICTURE = 1020,
+    IDC_CLOCK_LABEL = 1021,
+    IDM_ABOUTBOX = 16,
+  };
+
+  CMailerDlg() = default;
+  ~CMailerDlg() override;
+  // Creates the window, its controls and pages, loads the settings pages,
+  // shows the banner page, fills the tree and loads the schedule state.
+  bool Create(wxWindow* parent);
+
+  void ShowPage(int page);
+  void LeavePage();
+  // Shows the armed (flag 1) or unarmed state of the schedule in the strip.
+  void UpdateClockArea(int flag);
+  void SetScheduleTitle(int flag);
+  // The pane: right of the tree, above the status strip.
+  wxRect PageRect() const;
+
+  // The schedule (the timer itself comes with the daily schedule).
+  void LoadSchedule();
+  void ArmSchedule() override;
+  void DisarmSchedule() override;
+
+  // Send now: one batch run with its final message box.
+  void OnSendNow(wxCommandEvent& event);
+  void OnAbout(wxCommandEvent& event);
+
+  // CBatchHost, with the pages.
+  void ReloadMailSource() override;
+  CMailSource TakeMailSource() override;
+  CSmtpAccount TakeSmtpAccount() override;
+  CSoundSettings SoundSettings() override;
+  void ShowMessage(const std::string& text) override;
+  void PlayCue(const std::string& path) override;
+
+  int m_nCurrentPage = 0;
+  int m_nSelectedPage = 0;
+  CLinkLabel* m_clockLabel = nullptr;      // 1021
+  CBitmapStatic* m_clockPicture = nullptr; // 1020
+  wxButton* m_btnSendNow = nullptr;        // 1018
+  wxWindow* m_pageBottom = nullptr;        // 1017, hidden
+  wxTreeCtrl* m_tree = nullptr;            // 1000
+  wxIconBundle m_hIcon;
+  CMailerPages m_pages;
+
+ private:
+  void CreateControls();
+  void CreatePages();
+  void FillTree();
+  void OnSelChanged(wxTreeEvent& event);
+  void OnPaint(wxPaintEvent& event);
+  void OnContextMenu(wxContextMenuEvent& event);
+  // Brings the status strip up to date when what it shows has changed.
+  void SyncClockArea();
+
+  // What the strip last showed: flag, hour, minute.
+  int m_nShownFlag = -1;
+  int m_nShownHour = -1;
+  int m_nShownMinute = -1;
+};

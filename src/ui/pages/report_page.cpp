@@ -1,0 +1,101 @@
+#include "ui/pages/report_page.h"
+
+#include <array>
+
+#include "platform/codepage.h"
+#include "platform/textfile.h"
+#include "ui/app/pending_parts.h"
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Cuts four fields at the first "," each; the rest is the fifth. A missing
+// comma gives an empty field and leaves the rest whole. Fields keep blanks.
+std::array<std::string_view, 5> SplitFields(std::string_view line) {
+  std::array<std::string_view, 5> fields;
+  for (int i = 0; i < 4; ++i) {
+    std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos) continue;
+    fields[i] = line.substr(0, comma);
+    line.remove_prefix(comma + 1);
+  }
+  fields[4] = line;
+  return fields;
+}
+
+}  // namespace
+
+std::string ReportFilePath() { return platform::FromUtf8("运行报告.txt"); }
+
+void CReportLines::Clear() {
+  m_text.clear();
+  m_lines.clear();
+}
+
+bool CReportLines::Load(const std::string& path) {
+  Clear();
+  platform::CTextFileReader reader;
+  if (!reader.Open(path)) return false;
+  std::string line;
+  while (reader.ReadLine(line)) Add(line);
+  return true;
+}
+
+void CReportLines::Add(std::string_view line) {
+  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+  if (line.empty()) return;
+  m_lines.emplace_back(m_text.size(), line.size());
+  m_text.append(line);
+}
+
+std::string_view CReportLines::Line(std::size_t index) const {
+  auto [offset, length] = m_lines[index];
+  return std::string_view(m_text).substr(offset, length);
+}
+
+CReportList::CReportList(wxWindow* parent, wxWindowID id, const CReportLines& lines)
+    : wxListCtrl(parent, id, wxDefaultPosition, wxDefaultSize,
+                 wxLC_REPORT | wxLC_VIRTUAL | wxBORDER_SUNKEN),
+      m_lines(lines) {}
+
+wxString CReportList::OnGetItemText(long item, long column) const {
+  std::size_t count = m_lines.Count();
+  if (item < 0 || static_cast<std::size_t>(item) >= count || column < 0 || column > 4) {
+    return wxString();
+  }
+  auto fields = SplitFields(m_lines.Line(count - 1 - static_cast<std::size_t>(item)));
+  return CpToWx(std::string(fields[static_cast<std::size_t>(column)]));
+}
+
+bool CReportPage::Create(wxWindow* parent, wxWindowID id) {
+  if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL)) {
+    return false;
+  }
+  SetFont(TemplateFont(10));
+  m_list = new CReportList(this, 1010, m_lines);
+  static const char* const kTitles[] = {"    日期    ", "  时间  ", " 邮件 ", " 地址 ",
+                                        "   状态   "};
+  for (int i = 0; i < 5; ++i) {
+    m_list->InsertColumn(i, wxString::FromUTF8(kTitles[i]), wxLIST_FORMAT_LEFT);
+  }
+  for (int i = 0; i < 5; ++i) m_list->SetColumnWidth(i, wxLIST_AUTOSIZE_USEHEADER);
+  return true;
+}
+
+void CReportPage::PlacePage(const wxRect& rect) {
+  SetSize(rect);
+  Refresh();
+  wxSize client = GetClientSize();
+  m_list->SetSize(3, 3, client.x - 6, client.y - 6);
+}
+
+void CReportPage::LoadReport() {
+  m_list->SetItemCount(0);
+  m_lines.Load(ReportFilePath());
+  m_list->SetItemCount(static_cast<long>(m_lines.Count()));
+  m_list->Refresh();
+}
