@@ -9,11 +9,12 @@
 
 namespace {
 
-// Label column right-aligned up to x = 78 dialog units, edits from 84.
-constexpr int kLabelX = 6;
-constexpr int kLabelW = 72;
-constexpr int kEditX = 84;
-constexpr int kEditW = 150;
+// Label column right-aligned up to x = 66 dialog units, edits from 70; the
+// whole page fits the main window's pane (about 195 units wide).
+constexpr int kLabelX = 4;
+constexpr int kLabelW = 62;
+constexpr int kEditX = 70;
+constexpr int kEditW = 116;
 constexpr int kEditH = 13;
 
 }  // namespace
@@ -44,7 +45,7 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
   m_editPassword = edit(1004, 98, wxTE_PASSWORD);
   new wxStaticLine(this, wxID_ANY, at(kLabelX, 124), size(kEditX + kEditW - kLabelX, 1));
   m_checkAuth = new wxCheckBox(this, 1015, wxString::FromUTF8("我的发送服务器(SMTP)需要验证"),
-                               at(kEditX, 134), wxDefaultSize);
+                               at(kLabelX + 16, 134), wxDefaultSize);
   return true;
 }
 

@@ -1,0 +1,71 @@
+// Window tests of the main window: a scratch working directory with an ini/
+// folder, the real main window shown on the Xvfb display, message boxes
+// recorded instead of shown, and helpers that drive the real controls.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/modalhook.h>
+#include <wx/string.h>
+
+#include "support/temp_dir.h"
+#include "ui/app/mailer_dlg.h"
+
+class wxTextCtrl;
+class wxWindow;
+
+namespace uitest {
+
+// One modal dialog that was about to be shown.
+struct CShownDialog {
+  wxString m_strClass;    // "message" for message boxes, else the dialog's class name
+  wxString m_strCaption;  // title or caption
+  wxString m_strText;     // the message of a message box
+  long m_style = 0;       // message box style
+};
+
+// Answers every modal dialog at once (OK, or Cancel for other dialogs)
+// and records it.
+class CDialogRecorder : public wxModalDialogHook {
+ public:
+  std::vector<CShownDialog> m_shown;
+
+ protected:
+  int Enter(wxDialog* dialog) override;
+  void Exit(wxDialog*) override {}
+};
+
+// Dispatches pending events for about `ms` milliseconds.
+void Pump(int ms = 50);
+// Clicks the middle of a window with the real pointer.
+void Click(wxWindow* window);
+// Focuses an edit, selects its text and types `text` (ASCII) over it.
+void TypeInto(wxTextCtrl* edit, const std::string& text);
+
+class CMainWindowTest : public ::testing::Test {
+ protected:
+  CMainWindowTest();
+  ~CMainWindowTest() override;
+
+  // Writes the settings file before the window is opened.
+  void WriteSettings(const std::string& utf8Text);
+  // Opens the main window (once), shows it and lets it settle.
+  void Open();
+  // Chooses the tree item with this label by clicking it.
+  void Choose(const char* utf8Label);
+  // A value of the settings file (UTF-8), "" when absent.
+  std::string Setting(const char* section, const char* key);
+  // The settings file's bytes, "" when it is missing.
+  std::string SettingsBytes() const;
+  // Message box texts recorded so far.
+  std::vector<wxString> Messages() const;
+
+  testsupport::CTempDir m_dir;
+  testsupport::CWorkingDirGuard m_cwd{m_dir.Path()};
+  CDialogRecorder m_recorder;
+  CMailerDlg* m_dlg = nullptr;
+};
+
+}  // namespace uitest
