@@ -3,6 +3,7 @@
 #include <wx/checkbox.h>
 #include <wx/spinbutt.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 #include <wx/window.h>
 
 #include "ui/app/pending_parts.h"
@@ -117,8 +118,24 @@ TEST_F(TimerPage, SpinButtonsFollowTheEditsAndStopAtTheEnds) {
   EXPECT_EQ(timer.m_spinHour->GetMax(), 23);
   EXPECT_EQ(timer.m_spinMinute->GetMax(), 59);
   EXPECT_EQ(timer.m_spinHour->GetValue(), 22);
+  // The "+" half of the GTK spin button is its right half.
+  auto clickPlus = [](wxSpinButton* spin) {
+    wxUIActionSimulator sim;
+    wxRect r = spin->GetScreenRect();
+    sim.MouseMove(r.x + r.width * 3 / 4, r.y + r.height / 2);
+    Pump(30);
+    sim.MouseClick();
+    Pump(150);
+  };
+  clickPlus(timer.m_spinHour);
+  EXPECT_EQ(timer.m_editHour->GetValue(), "23");
+  clickPlus(timer.m_spinHour);
+  EXPECT_EQ(timer.m_editHour->GetValue(), "23");  // stops at the end
+
   timer.m_editMinute->SetValue("58");  // typing moves the spin along
   EXPECT_EQ(timer.m_spinMinute->GetValue(), 58);
+  clickPlus(timer.m_spinMinute);
+  EXPECT_EQ(timer.m_editMinute->GetValue(), "59");
 }
 
 }  // namespace
