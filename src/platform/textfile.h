@@ -1,7 +1,7 @@
 // Text files as the program keeps them: CR LF on disk, LF in memory.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -25,9 +25,18 @@ class CTextFileReader {
   bool IsOpen() const;
 
  private:
-  // Filled in by the implementation.
-  std::FILE* m_file = nullptr;
-  bool m_eof = false;
+  // The system's part: open a file for reading (-1 on failure), close it,
+  // and read its next block, already in text mode, onto the end of m_data
+  // (false at the end of the file or on a read error).
+  static int OpenDescriptor(const std::string& path);
+  static void CloseDescriptor(int fd);
+  bool Fill();
+
+  int m_fd = -1;
+  std::string m_data;     // text read but not yet returned, from m_pos on
+  std::size_t m_pos = 0;
+  bool m_eof = false;     // the end of the file, or a Ctrl-Z, was reached
+  bool m_pendingCr = false;  // a CR ended the last block; the next byte decides
 };
 
 // Appends `text` in text mode ("\n" becomes CR LF) to the end of an existing

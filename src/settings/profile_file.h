@@ -13,6 +13,11 @@ inline constexpr const char* kSettingsPath = "ini\\Stmp.Ini";
 inline constexpr const char* kSettingsPath = "ini/Stmp.Ini";
 #endif
 
+class CProfileFile;
+
+// A wrapper on kSettingsPath, for one load or save sequence of a settings model.
+CProfileFile SettingsFile();
+
 class CProfileFile {
  public:
   void SetPath(std::string path);
