@@ -8,13 +8,12 @@
 
 #include "dispatch/maker.h"
 #include "ui/app/app_icon.h"
-#include "ui/app/pending_parts.h"
+#include "ui/app/mailer_dlg.h"
 
 CAboutBox::CAboutBox(wxWindow* parent) {
-  SetFont(TemplateFont(9));
   Create(parent, wxID_ANY, wxString::FromUTF8("关于 Postwing"), wxDefaultPosition,
          wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
-  SetFont(TemplateFont(9));
+  SetFont(MainTemplateFont());
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
 

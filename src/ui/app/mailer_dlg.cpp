@@ -13,6 +13,9 @@
 #include "ui/app/app_icon.h"
 #include "ui/app/mailer_app.h"
 #include "ui/app/pending_parts.h"
+#include "ui/common/message_box.h"
+#include "ui/common/template_font.h"
+#include "ui/common/text.h"
 #include "ui/pages/report_page.h"
 #include "ui/pages/smtp_page.h"
 #include "ui/pages/sound_page.h"
@@ -33,6 +36,12 @@ CMailerApp* MailerApp() { return dynamic_cast<CMailerApp*>(wxTheApp); }
 
 }  // namespace
 
+wxFont MainTemplateFont() {
+  wxFont font = TemplateFont();
+  font.SetPointSize(9);
+  return font;
+}
+
 int PageCodeOfLabel(const wxString& label) {
   for (int i = 0; i < 7; ++i) {
     if (label == g_navLabels[i]) return i;
@@ -52,7 +61,7 @@ bool CMailerDlg::Create(wxWindow* parent) {
                         wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX)) {
     return false;
   }
-  SetFont(TemplateFont(9));
+  SetFont(MainTemplateFont());
   SetOwnBackgroundColour(kBackground);
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   SetClientSize(wxDLG_UNIT(this, wxSize(320, 226)));
@@ -348,7 +357,7 @@ CSmtpAccount CMailerDlg::TakeSmtpAccount() {
 CSoundSettings CMailerDlg::SoundSettings() { return *m_pages.m_pSound; }
 
 void CMailerDlg::ShowMessage(const std::string& text) {
-  AppMessageBox(this, CpToWx(text), wxOK | wxICON_EXCLAMATION);
+  AppMessageBox(FromCodePage(text), wxOK | wxICON_EXCLAMATION, this);
 }
 
 void CMailerDlg::PlayCue(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include <wx/dialog.h>
+#include <wx/font.h>
 #include <wx/iconbndl.h>
 
 #include "dispatch/batch_run.h"
@@ -53,6 +54,10 @@ enum {
   PAGE_MAIL = 20,
   PAGE_SOUND = 21,
 };
+
+// The font of the main window's and the About box's templates: the template
+// face at 9 points.
+wxFont MainTemplateFont();
 
 // The page code of a tree label, or -1.
 int PageCodeOfLabel(const wxString& label);

@@ -15,20 +15,6 @@
 
 #include "platform/codepage.h"
 
-inline wxString CpToWx(const std::string& text) {
-  return wxString::FromUTF8(platform::ToUtf8(text));
-}
-inline std::string WxToCp(const wxString& text) {
-  return platform::FromUtf8(text.utf8_string());
-}
-inline wxFont TemplateFont(int points) {
-  return wxFont(wxFontInfo(points).FaceName("WenQuanYi Zen Hei"));
-}
-inline int AppMessageBox(wxWindow* parent, const wxString& text, long style) {
-  wxMessageDialog box(parent, text, wxTheApp->GetAppName(), style);
-  return box.ShowModal();
-}
-
 #if __has_include("ui/controls/link_label.h")
 #include "ui/controls/link_label.h"
 #else

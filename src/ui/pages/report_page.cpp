@@ -4,7 +4,8 @@
 
 #include "platform/codepage.h"
 #include "platform/textfile.h"
-#include "ui/app/pending_parts.h"
+#include "ui/common/template_font.h"
+#include "ui/common/text.h"
 
 namespace {
 
@@ -68,14 +69,14 @@ wxString CReportList::OnGetItemText(long item, long column) const {
     return wxString();
   }
   auto fields = SplitFields(m_lines.Line(count - 1 - static_cast<std::size_t>(item)));
-  return CpToWx(std::string(fields[static_cast<std::size_t>(column)]));
+  return FromCodePage(std::string(fields[static_cast<std::size_t>(column)]));
 }
 
 bool CReportPage::Create(wxWindow* parent, wxWindowID id) {
   if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL)) {
     return false;
   }
-  SetFont(TemplateFont(10));
+  ApplyTemplateFont(this);
   m_list = new CReportList(this, 1010, m_lines);
   static const char* const kTitles[] = {"    日期    ", "  时间  ", " 邮件 ", " 地址 ",
                                         "   状态   "};

@@ -5,7 +5,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "ui/app/pending_parts.h"
+#include "ui/common/template_font.h"
+#include "ui/common/text.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
   if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL)) {
     return false;
   }
-  SetFont(TemplateFont(10));
+  ApplyTemplateFont(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
   auto label = [&](const char* text, int y, int h) {
@@ -60,17 +61,17 @@ void CSmtpPage::SaveSettings() {
 }
 
 void CSmtpPage::ControlsToFields() {
-  m_strMail = WxToCp(m_editMail->GetValue());
-  m_strName = WxToCp(m_editName->GetValue());
-  m_strPassword = WxToCp(m_editPassword->GetValue());
-  m_strServer = WxToCp(m_editServer->GetValue());
+  m_strMail = ToCodePage(m_editMail->GetValue());
+  m_strName = ToCodePage(m_editName->GetValue());
+  m_strPassword = ToCodePage(m_editPassword->GetValue());
+  m_strServer = ToCodePage(m_editServer->GetValue());
   m_bAuth = m_checkAuth->GetValue() ? 1 : 0;
 }
 
 void CSmtpPage::FieldsToControls() {
-  m_editMail->ChangeValue(CpToWx(m_strMail));
-  m_editName->ChangeValue(CpToWx(m_strName));
-  m_editPassword->ChangeValue(CpToWx(m_strPassword));
-  m_editServer->ChangeValue(CpToWx(m_strServer));
+  m_editMail->ChangeValue(FromCodePage(m_strMail));
+  m_editName->ChangeValue(FromCodePage(m_strName));
+  m_editPassword->ChangeValue(FromCodePage(m_strPassword));
+  m_editServer->ChangeValue(FromCodePage(m_strServer));
   m_checkAuth->SetValue(m_bAuth != 0);
 }

@@ -7,7 +7,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "ui/app/pending_parts.h"
+#include "ui/common/template_font.h"
+#include "ui/common/text.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ bool CSoundPage::Create(wxWindow* parent, wxWindowID id) {
   if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL)) {
     return false;
   }
-  SetFont(TemplateFont(10));
+  ApplyTemplateFont(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
 
@@ -71,16 +72,16 @@ void CSoundPage::SaveSettings() {
 }
 
 void CSoundPage::ControlsToFields() {
-  m_strBeginWave = WxToCp(m_editBegin->GetValue());
-  m_strOkWave = WxToCp(m_editOk->GetValue());
-  m_strErrWave = WxToCp(m_editErr->GetValue());
+  m_strBeginWave = ToCodePage(m_editBegin->GetValue());
+  m_strOkWave = ToCodePage(m_editOk->GetValue());
+  m_strErrWave = ToCodePage(m_editErr->GetValue());
   m_bPlay = m_checkPlay->GetValue() ? 1 : 0;
 }
 
 void CSoundPage::FieldsToControls() {
-  m_editBegin->ChangeValue(CpToWx(m_strBeginWave));
-  m_editOk->ChangeValue(CpToWx(m_strOkWave));
-  m_editErr->ChangeValue(CpToWx(m_strErrWave));
+  m_editBegin->ChangeValue(FromCodePage(m_strBeginWave));
+  m_editOk->ChangeValue(FromCodePage(m_strOkWave));
+  m_editErr->ChangeValue(FromCodePage(m_strErrWave));
   m_checkPlay->SetValue(m_bPlay != 0);
 }
 
@@ -100,6 +101,6 @@ void CSoundPage::BrowseWave(std::string& field, wxTextCtrl* edit) {
   wxFileDialog dialog(nullptr, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
                       "Wave File(*.wav)|*.wav|All Files(*.*)|*.*", wxFD_OPEN);
   if (dialog.ShowModal() != wxID_OK) return;
-  field = WxToCp(dialog.GetPath());
-  edit->ChangeValue(CpToWx(field));
+  field = ToCodePage(dialog.GetPath());
+  edit->ChangeValue(FromCodePage(field));
 }

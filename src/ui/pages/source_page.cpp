@@ -6,7 +6,8 @@
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 
-#include "ui/app/pending_parts.h"
+#include "ui/common/template_font.h"
+#include "ui/common/text.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ bool CSourcePage::Create(wxWindow* parent, wxWindowID id) {
   if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL)) {
     return false;
   }
-  SetFont(TemplateFont(10));
+  ApplyTemplateFont(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
   auto group = [&](const char* text, int y) {
@@ -80,15 +81,15 @@ void CSourcePage::SaveSettings() {
 }
 
 void CSourcePage::ControlsToFields() {
-  m_strMailDir = WxToCp(m_editMailDir->GetValue());
-  m_strAddressFile = WxToCp(m_editAddress->GetValue());
-  m_strSubject = WxToCp(m_editSubject->GetValue());
+  m_strMailDir = ToCodePage(m_editMailDir->GetValue());
+  m_strAddressFile = ToCodePage(m_editAddress->GetValue());
+  m_strSubject = ToCodePage(m_editSubject->GetValue());
 }
 
 void CSourcePage::FieldsToControls() {
-  m_editMailDir->ChangeValue(CpToWx(m_strMailDir));
-  m_editAddress->ChangeValue(CpToWx(m_strAddressFile));
-  m_editSubject->ChangeValue(CpToWx(m_strSubject));
+  m_editMailDir->ChangeValue(FromCodePage(m_strMailDir));
+  m_editAddress->ChangeValue(FromCodePage(m_strAddressFile));
+  m_editSubject->ChangeValue(FromCodePage(m_strSubject));
 }
 
 // Only the edit the dialog fills changes: text typed into the other edits
@@ -97,8 +98,8 @@ void CSourcePage::OnBrowseMailDir(wxCommandEvent&) {
   wxDirDialog dialog(nullptr, wxString::FromUTF8("请选择一个文件夹:"), wxEmptyString,
                      wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
   if (dialog.ShowModal() != wxID_OK) return;
-  m_strMailDir = WxToCp(dialog.GetPath());
-  m_editMailDir->ChangeValue(CpToWx(m_strMailDir));
+  m_strMailDir = ToCodePage(dialog.GetPath());
+  m_editMailDir->ChangeValue(FromCodePage(m_strMailDir));
 }
 
 void CSourcePage::OnBrowseAddressFile(wxCommandEvent&) {
@@ -106,6 +107,6 @@ void CSourcePage::OnBrowseAddressFile(wxCommandEvent&) {
                       wxString::FromUTF8("邮件地址文件(*.txt)|*.txt|All Files(*.*)|*.*"),
                       wxFD_OPEN);
   if (dialog.ShowModal() != wxID_OK) return;
-  m_strAddressFile = WxToCp(dialog.GetPath());
-  m_editAddress->ChangeValue(CpToWx(m_strAddressFile));
+  m_strAddressFile = ToCodePage(dialog.GetPath());
+  m_editAddress->ChangeValue(FromCodePage(m_strAddressFile));
 }

@@ -15,7 +15,8 @@
 #include <wx/textctrl.h>
 
 #include "settings/profile_file.h"
-#include "ui/app/pending_parts.h"
+#include "ui/common/message_box.h"
+#include "ui/common/template_font.h"
 
 bool ParseEditInt(const wxString& text, int& value) {
   std::string bytes = text.utf8_string();
@@ -36,7 +37,7 @@ bool CTimerPage::Create(wxWindow* parent, CScheduleSwitch* schedule, wxWindowID 
     return false;
   }
   m_pSchedule = schedule;
-  SetFont(TemplateFont(10));
+  ApplyTemplateFont(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
 
@@ -111,7 +112,7 @@ bool CTimerPage::TakeInt(wxTextCtrl* edit, int low, int high, int& value) {
   int parsed = 0;
   bool ok = ParseEditInt(edit->GetValue(), parsed);
   if (!ok) {
-    AppMessageBox(this, wxString::FromUTF8("请键入一个整数。"), wxOK | wxICON_EXCLAMATION);
+    AppMessageBox(wxString::FromUTF8("请键入一个整数。"), wxOK | wxICON_EXCLAMATION, this);
   } else {
     value = parsed;
     ok = parsed >= low && parsed <= high;
@@ -119,7 +120,7 @@ bool CTimerPage::TakeInt(wxTextCtrl* edit, int low, int high, int& value) {
       wxString text = wxString::FromUTF8("“请填入一个在%1和%2之间的整数。”");
       text.Replace("%1", wxString::Format("%d", low));
       text.Replace("%2", wxString::Format("%d", high));
-      AppMessageBox(this, text, wxOK | wxICON_EXCLAMATION);
+      AppMessageBox(text, wxOK | wxICON_EXCLAMATION, this);
     }
   }
   if (!ok) {
