@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstring>
+
 namespace platform {
 namespace {
 

@@ -30,7 +30,9 @@ class CMailItem {
   // Builds m_strHeader (Date, From, To, Subject lines) and sets m_tDate.
   // False, header unchanged, when the item has no recipient.
   bool BuildHeader();
-  // Doubles every line of the body that is exactly one dot ended by CR LF.
+  // Puts one more dot before every line of the body that begins with a dot
+  // (lines end in CR LF), so that a receiving server, which removes that dot,
+  // keeps the line as written and no line ends the message early.
   void EscapeBody();
 
   std::string m_strSender;
@@ -42,3 +44,12 @@ class CMailItem {
  private:
   std::vector<MailRecipient> m_recipients;
 };
+
+// Turns every LF not preceded by CR, and every CR not followed by LF, into
+// CR LF, so that every line of `text` ends in CR LF. Copies only when
+// something changes, into one new buffer with room for `spare` more bytes.
+void NormalizeLineEnds(std::string& text, std::size_t spare = 0);
+
+// `text` without its CR and LF bytes: a value safe to put into one command or
+// header line.
+std::string WithoutLineBreaks(const std::string& text);

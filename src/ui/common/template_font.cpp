@@ -11,10 +11,14 @@ const char* const kFaces[] = {
     "Noto Serif CJK SC", "AR PL UMing CN", "Droid Sans Fallback",
 };
 
+// The first of kFaces that is installed. Asking for a face by name is no test
+// (fontconfig answers any name with some font), so the installed faces are
+// listed instead.
 wxFont MakeTemplateFont() {
+  const wxArrayString installed = wxFontEnumerator::GetFacenames();
   for (const char* face : kFaces) {
     const wxString name = wxString::FromUTF8(face);
-    if (wxFontEnumerator::IsValidFacename(name)) {
+    if (installed.Index(name, false) != wxNOT_FOUND) {
       return wxFont(wxFontInfo(10).FaceName(name));
     }
   }

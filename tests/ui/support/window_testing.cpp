@@ -1,0 +1,101 @@
+#include "ui/support/window_testing.h"
+
+#include "ui/common/resources.h"
+
+#include <chrono>
+#include <thread>
+
+#include <wx/app.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/mstream.h>
+#include <wx/utils.h>
+#include <wx/dialog.h>
+
+int CRecordingModalHook::Enter(wxDialog* dialog) {
+  const int result = wxTestingModalHook::Enter(dialog);
+  return result == wxID_NONE ? wxID_CANCEL : result;
+}
+
+void CRecordingModalHook::ReportFailure(const wxString& message) {
+  ADD_FAILURE() << message.utf8_string();
+}
+
+int CExpectMessage::OnInvoked(wxMessageDialog* dialog) const {
+  m_pCaptured->text = dialog->GetMessage();
+  m_pCaptured->caption = dialog->GetCaption();
+  m_pCaptured->style = dialog->GetMessageDialogStyle();
+  return wxID_OK;
+}
+
+CSafetyTimer::CSafetyTimer(int seconds) { StartOnce(seconds * 1000); }
+
+void CSafetyTimer::Notify() {
+  for (wxWindow* window : wxTopLevelWindows) {
+    auto* dialog = wxDynamicCast(window, wxDialog);
+    if (dialog != nullptr && dialog->IsModal()) {
+      ADD_FAILURE() << "a modal dialog was still open: " << dialog->GetTitle().utf8_string();
+      dialog->EndModal(wxID_CANCEL);
+    }
+  }
+}
+
+void PumpEvents(int milliseconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  do {
+    wxTheApp->Yield(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  } while (std::chrono::steady_clock::now() < end);
+}
+
+wxImage GrabClientArea(wxWindow* window) {
+  // wxScreenDC on GTK 3 can hand back an old picture of the screen; ImageMagick
+  // reads the X server's current one.
+  wxTheApp->Yield(true);
+  const wxSize size = window->GetClientSize();
+  const wxPoint origin = window->ClientToScreen(wxPoint(0, 0));
+  const wxString file = wxFileName::CreateTempFileName("postwing-grab");
+  const wxString command = wxString::Format("import -window root -crop %dx%d+%d+%d +repage png:%s",
+                                            size.x, size.y, origin.x, origin.y, file);
+  wxImage image;
+  if (wxExecute(command, wxEXEC_SYNC) == 0) {
+    if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+    wxLogNull quiet;
+    image.LoadFile(file, wxBITMAP_TYPE_PNG);
+  }
+  wxRemoveFile(file);
+  return image;
+}
+
+int CountPixels(const wxImage& image, const wxColour& colour) {
+  int count = 0;
+  if (!image.IsOk()) return -1;
+  const unsigned char* p = image.GetData();
+  const int n = image.GetWidth() * image.GetHeight();
+  for (int i = 0; i < n; ++i, p += 3) {
+    if (p[0] == colour.Red() && p[1] == colour.Green() && p[2] == colour.Blue()) ++count;
+  }
+  return count;
+}
+
+std::string MakeBmp(int width, int height, const wxColour& colour) {
+  wxImage image(width, height);
+  image.SetRGB(wxRect(0, 0, width, height), colour.Red(), colour.Green(), colour.Blue());
+  wxMemoryOutputStream out;
+  image.SaveFile(out, wxBITMAP_TYPE_BMP);
+  std::string bytes(out.GetSize(), '\0');
+  out.CopyTo(bytes.data(), bytes.size());
+  return bytes;
+}
+
+CTestPictures::~CTestPictures() { SetResourceTableForTesting(nullptr); }
+
+void CTestPictures::Add(int id, const std::string& name, const std::string& bytes) {
+  const std::string& storedName = m_strings.emplace_back(name);
+  const std::string& storedBytes = m_strings.emplace_back(bytes);
+  if (!m_table.empty()) m_table.pop_back();
+  m_table.push_back({id, storedName.c_str(),
+                     reinterpret_cast<const unsigned char*>(storedBytes.data()), storedBytes.size()});
+  m_table.push_back({0, nullptr, nullptr, 0});
+  SetResourceTableForTesting(m_table.data());
+}
