@@ -17,6 +17,7 @@
 
 #include "smtp/smtp_session.h"
 #include "support/baseline_client.h"
+#include "support/prepared_message.h"
 #include "support/smtp_sink.h"
 
 namespace {
@@ -51,18 +52,6 @@ bool SendWithCsmtp(unsigned int port, const std::string& body) {
   return smtp.Connect() && smtp.SendMail(item) && smtp.Disconnect();
 }
 
-// The same message CSMTP puts on the wire, built once for the baseline.
-std::string PreparedMessage(const std::string& body) {
-  CMailItem item;
-  item.m_strSender = kSender;
-  item.AddRecipientList(kRecipient);
-  item.m_strSubject = kSubject;
-  item.BuildHeader();
-  std::string text = body;
-  NormalizeLineEnds(text);
-  return item.m_strHeader + "X-Mailer: CSMTP class for MFC\r\n\r\n" + text;
-}
-
 template <typename Send>
 double Round(int count, Send send) {
   const auto start = Clock::now();
@@ -95,8 +84,9 @@ int main(int argc, char** argv) {
   }
   const bool pinned = benchsupport::PinThisThread(0);
   const std::string body = Body();
-  const benchsupport::CBaselineClient baseline("127.0.0.1", sink.Port(), kSender, kRecipient,
-                                               PreparedMessage(body));
+  const benchsupport::CBaselineClient baseline(
+      "127.0.0.1", sink.Port(), kSender, kRecipient,
+      benchsupport::PreparedMessage(kSender, kRecipient, kSubject, body));
   auto viaBaseline = [&] { return baseline.SendOne(); };
   auto viaCsmtp = [&] { return SendWithCsmtp(sink.Port(), body); };
 

@@ -52,5 +52,20 @@ class CBatchRun {
   std::int32_t m_nAddressCount = 0;
   std::string m_strStartDir;
 
-  // Filled in by the implementation (private state, test seams).
+  // For tests only: the SMTP port of every session (25 otherwise).
+  void SetSmtpPortForTests(unsigned int port) { m_nSmtpPort = port; }
+
+ private:
+  // Records `error` as the run's error, shows "发送错误!\n" with it, and
+  // returns false: the mail file or the address list could not be used.
+  bool FailSending(const std::string& error);
+  // Plays a wave named relative to the start directory, or absolute.
+  void PlayWave(const std::string& name);
+
+  CBatchHost& m_host;
+  unsigned int m_nSmtpPort = 25;
+  bool m_bMailTextRead = false;  // whether the last ReadMailText opened its file
 };
+
+// `name` itself when it is an absolute path, else JoinPath(directory, name).
+std::string ResolveUnder(const std::string& directory, const std::string& name);

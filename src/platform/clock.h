@@ -20,4 +20,9 @@ UtcTime NowUtc();
 // Replaces the clock until it is cleared with an empty function.
 void SetTestClock(std::function<UtcTime()> clock);
 
+namespace detail {
+// The system's own clock in UTC (one file per system).
+UtcTime SystemNowUtc();
+}  // namespace detail
+
 }  // namespace platform

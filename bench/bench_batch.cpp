@@ -1,0 +1,237 @@
+// bench_batch: batches of 20 mail files x 100 addresses through CBatchRun to
+// the fast local sink, beside the lock-step baseline client in the same run;
+// then the peak memory of sending one 200 MiB mail file to one address.
+//
+//   bench_batch [rounds]
+//
+// Each round is one batch run (2,000 sessions) and 2,000 baseline sessions of
+// the same message, alternating which goes first. The sink runs on core 1 and
+// the clients on core 0. The memory figure comes from a child process (this
+// program again) that does nothing but the one large run. The last line reads
+// "ratio: R", the batch rate over the baseline rate.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "dispatch/batch_run.h"
+#include "support/baseline_client.h"
+#include "support/prepared_message.h"
+#include "support/smtp_sink.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFiles = 20;
+constexpr int kAddresses = 100;
+constexpr std::uintmax_t kLargeMail = 200ull << 20;
+const char kSender[] = "sender@example.com";
+const char kRecipient[] = "sink@example.com";
+const char kSubject[] = "bench";
+
+using Clock = std::chrono::steady_clock;
+
+// The run's surroundings without a window: fixed settings, no sound, boxes
+// kept for the caller to check.
+class CBenchHost : public CBatchHost {
+ public:
+  CBenchHost(const std::string& mailDir, const std::string& list) {
+    m_source.m_strMailDir = mailDir;
+    m_source.m_strAddressFile = list;
+    m_source.m_strSubject = kSubject;
+    m_account.m_strServer = "127.0.0.1";
+    m_account.m_strMail = kSender;
+  }
+  void ReloadMailSource() override {}
+  CMailSource TakeMailSource() override { return m_source; }
+  CSmtpAccount TakeSmtpAccount() override { return m_account; }
+  CSoundSettings SoundSettings() override { return CSoundSettings(); }
+  void ShowMessage(const std::string& text) override { m_strLastMessage = text; }
+  void PlayCue(const std::string&) override {}
+
+  std::string m_strLastMessage;
+
+ private:
+  CMailSource m_source;
+  CSmtpAccount m_account;
+};
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return;
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
+
+// One batch run in `dir` (holding mail/ and list.txt); false when it failed.
+bool RunBatch(const fs::path& dir, unsigned int port) {
+  const fs::path start = fs::current_path();
+  fs::current_path(dir);
+  CBenchHost host("mail", "list.txt");
+  CBatchRun run(host);
+  run.SetSmtpPortForTests(port);
+  run.Run();
+  fs::current_path(start);
+  if (!run.m_strError.empty()) std::fprintf(stderr, "batch run failed: %s\n", run.m_strError.c_str());
+  return run.m_strError.empty();
+}
+
+// The child of the memory measurement: one run of one large mail to one address.
+int MemoryChild(const char* dir, const char* port) {
+  return RunBatch(dir, static_cast<unsigned int>(std::atoi(port))) ? 0 : 1;
+}
+
+// 2 KB of text in 32 lines of 64 bytes, CR LF on disk as the program keeps
+// its text files; `tag` makes each file's first line its own.
+std::string MailText(int tag) {
+  std::string text;
+  for (int line = 0; line < 32; ++line) {
+    std::string row = "Mail " + std::to_string(tag) + ", line " + std::to_string(line) + " ";
+    row.append(62 - row.size(), 'x');
+    text += row + "\r\n";
+  }
+  return text;
+}
+
+// Peak resident memory of one large run, in KiB, from a child process that
+// runs only that; -1 when it failed.
+long LargeRunPeakKib(const char* self, const fs::path& dir, unsigned int port) {
+  const std::string portText = std::to_string(port);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl(self, self, "--memory-child", dir.c_str(), portText.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return -1;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return usage.ru_maxrss;
+}
+
+// A mail file of `size` bytes in lines of 80 (LF line ends).
+void WriteLargeMail(const fs::path& path, std::uintmax_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return;
+  std::string block;
+  while (block.size() < (1u << 20)) {
+    std::string row = "Large mail line " + std::to_string(block.size() / 80) + " ";
+    row.append(79 - row.size(), 'y');
+    block += row + "\n";
+  }
+  block.resize(1u << 20);
+  for (std::uintmax_t written = 0; written < size; written += block.size()) {
+    std::fwrite(block.data(), 1, block.size(), file);
+  }
+  std::fclose(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--memory-child") == 0) {
+    return MemoryChild(argv[2], argv[3]);
+  }
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 6;
+
+  const bool twoCores = std::thread::hardware_concurrency() > 1;
+  benchsupport::CSmtpSink sink(twoCores ? 1 : 0);
+  if (!sink.Ok()) {
+    std::fprintf(stderr, "cannot start the sink\n");
+    return 1;
+  }
+  const bool pinned = benchsupport::PinThisThread(0);
+
+  const fs::path dir = fs::temp_directory_path() / ("bench_batch-" + std::to_string(getpid()));
+  fs::create_directories(dir / "mail");
+  for (int i = 0; i < kFiles; ++i) {
+    WriteFile(dir / "mail" / ("mail" + std::to_string(i) + ".txt"), MailText(i));
+  }
+  std::string list;
+  for (int i = 0; i < kAddresses; ++i) list += "user" + std::to_string(i) + "@example.com\r\n";
+  WriteFile(dir / "list.txt", list);
+
+  // The baseline sends the message a batch sends: one mail file's text with
+  // the footer, as CBatchRun reads it.
+  CBenchHost host("mail", "list.txt");
+  CBatchRun reader(host);
+  std::string body;
+  reader.ReadMailText((dir / "mail" / "mail0.txt").string(), body);
+  const benchsupport::CBaselineClient baseline(
+      "127.0.0.1", sink.Port(), kSender, kRecipient,
+      benchsupport::PreparedMessage(kSender, kRecipient, kSubject, body));
+  const int perRound = kFiles * kAddresses;
+  auto baselineRound = [&] {
+    const auto start = Clock::now();
+    for (int i = 0; i < perRound; ++i) {
+      if (!baseline.SendOne()) {
+        std::fprintf(stderr, "a baseline session failed\n");
+        std::exit(1);
+      }
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  auto batchRound = [&] {
+    const auto start = Clock::now();
+    if (!RunBatch(dir, sink.Port())) std::exit(1);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+
+  std::printf("bench_batch: %d rounds of %d mail files x %d addresses, %zu-byte bodies\n", rounds,
+              kFiles, kAddresses, body.size());
+  std::printf("sink on core %d, clients on core 0%s\n", twoCores ? 1 : 0,
+              pinned ? "" : " (pinning failed)");
+  batchRound();  // warm up both paths
+  baselineRound();
+  double baselineTime = 0;
+  double batchTime = 0;
+  for (int round = 0; round < rounds; ++round) {
+    double b, c;
+    if (round % 2 == 0) {
+      b = baselineRound();
+      c = batchRound();
+    } else {
+      c = batchRound();
+      b = baselineRound();
+    }
+    baselineTime += b;
+    batchTime += c;
+    std::printf("round %d: baseline %7.0f/s  batch %7.0f/s\n", round + 1, perRound / b,
+                perRound / c);
+  }
+
+  // One large mail to one address, in a child of its own.
+  const fs::path large = dir / "large";
+  fs::create_directories(large / "mail");
+  WriteLargeMail(large / "mail" / "large.txt", kLargeMail);
+  WriteFile(large / "list.txt", std::string(kRecipient) + "\r\n");
+  const std::uint64_t bytesBefore = sink.MessageBytes();
+  const long peakKib = LargeRunPeakKib(argv[0], large, sink.Port());
+  const double fileMib = static_cast<double>(kLargeMail) / (1 << 20);
+  if (peakKib < 0) {
+    std::printf("large mail: the run failed\n");
+  } else {
+    std::printf("large mail: %.0f MiB file, %.0f MiB received by the sink, peak resident %.0f MiB = %.2f x file size (target <= 3)\n",
+                fileMib, static_cast<double>(sink.MessageBytes() - bytesBefore) / (1 << 20),
+                peakKib / 1024.0, peakKib / 1024.0 / fileMib);
+  }
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+
+  const double baselineRate = perRound * rounds / baselineTime;
+  const double batchRate = perRound * rounds / batchTime;
+  std::printf("sink accepted %llu messages\n", static_cast<unsigned long long>(sink.Messages()));
+  std::printf("baseline: %.0f messages/s\n", baselineRate);
+  std::printf("batch:    %.0f messages/s\n", batchRate);
+  std::printf("ratio: %.3f\n", batchRate / baselineRate);
+  return 0;
+}

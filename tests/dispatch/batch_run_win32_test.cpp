@@ -1,0 +1,13 @@
+#include <gtest/gtest.h>
+
+#include "dispatch/batch_run.h"
+
+TEST(BatchRunPaths, JoinPathAddsOneSeparator) {
+  EXPECT_EQ(JoinPath("C:\\start", "list.txt"), "C:\\start\\list.txt");
+  EXPECT_EQ(JoinPath("C:\\", "list.txt"), "C:\\list.txt");
+  EXPECT_EQ(JoinPath("C:", "list.txt"), "C:list.txt");
+  EXPECT_EQ(JoinPath("", "list.txt"), "\\list.txt");
+  EXPECT_EQ(ResolveUnder("C:\\start", "D:\\lists\\a.txt"), "D:\\lists\\a.txt");
+  EXPECT_EQ(ResolveUnder("C:\\start", "\\\\server\\share\\a.txt"), "\\\\server\\share\\a.txt");
+  EXPECT_EQ(ResolveUnder("C:\\start", "a.txt"), "C:\\start\\a.txt");
+}
