@@ -11,6 +11,7 @@
 #include <wx/frame.h>
 #include <wx/init.h>
 
+#include "dispatch/run_report.h"
 #include "platform/codepage.h"
 #include "ui/pages/report_page.h"
 
@@ -52,10 +53,11 @@ int main(int argc, char** argv) {
   wxTheApp->CallOnInit();
   int rc = 0;
   {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("bench_report_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        std::filesystem::temp_directory_path() / ("bench_report_" + std::to_string(stamp));
     std::filesystem::create_directories(dir);
-    WriteReport(dir / platform::NativePath(ReportFilePath()));
+    WriteReport(dir / platform::NativePath(ReportFileName()));
     std::filesystem::path saved = std::filesystem::current_path();
     std::filesystem::current_path(dir);
 

@@ -4,15 +4,19 @@
 #include <wx/checkbox.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
+#include <wx/uiaction.h>
 #include <wx/window.h>
 
 #include "ui/app/mailer_app.h"
-#include "ui/app/pending_parts.h"
+#include "ui/controls/link_label.h"
+#include "ui/pages/banner_page.h"
+#include "ui/pages/help_page.h"
 #include "ui/pages/report_page.h"
 #include "ui/pages/smtp_page.h"
 #include "ui/pages/sound_page.h"
 #include "ui/pages/source_page.h"
 #include "ui/pages/timer_page.h"
+#include "ui/pages/version_page.h"
 #include "ui/support/main_window_fixture.h"
 
 namespace uitest {
@@ -142,6 +146,19 @@ TEST_F(MainWindow, BothSourceLabelsShowTheSourcePageAndLeavingEitherSavesIt) {
   EXPECT_EQ(Setting("maildir", "mailsubject"), "second");
 }
 
+TEST_F(MainWindow, CancellingTheFolderBrowserKeepsWhatWasTyped) {
+  WriteSettings("[maildir]\r\nmaildir=stored\r\n");
+  Open();
+  Choose("目录设置");
+  CSourcePage& source = *m_dlg->m_pages.m_pSource;
+  source.m_editSubject->ChangeValue("typed");
+  Click(source.m_btnBrowseDir);
+  ASSERT_EQ(m_recorder.m_shown.size(), 1u);  // the folder browser, cancelled
+  EXPECT_EQ(m_recorder.m_shown[0].m_strText, U("请选择一个文件夹:"));
+  EXPECT_EQ(source.m_editMailDir->GetValue(), "stored");
+  EXPECT_EQ(source.m_editSubject->GetValue(), "typed");
+}
+
 TEST_F(MainWindow, SoundPageSavesOnLeavingAndItsCheckBoxSwitchesTheEdits) {
   WriteSettings("[sound]\r\nplay=1\r\nok=ok.wav\r\n");
   Open();
@@ -177,6 +194,23 @@ TEST_F(MainWindow, LeavingTheInformationPagesAndClosingWriteNothing) {
   m_dlg->m_pages.m_pSmtp->m_editServer->ChangeValue("lost.example.com");
   m_dlg->CallAfter([this] { m_dlg->Close(); });
   EXPECT_EQ(m_dlg->ShowModal(), wxID_CANCEL);
+  EXPECT_EQ(SettingsBytes(), before);
+}
+
+TEST_F(MainWindow, EnterAndEscOnTheTreeEndTheWindowWithoutSaving) {
+  WriteSettings("[smtp]\r\nsmtp=keep\r\n");
+  Open();
+  Choose("SMTP设置");
+  m_dlg->m_pages.m_pSmtp->m_editServer->ChangeValue("lost.example.com");
+  const std::string before = SettingsBytes();
+  for (int key : {WXK_RETURN, WXK_ESCAPE}) {
+    m_dlg->CallAfter([this, key] {
+      m_dlg->m_tree->SetFocus();
+      Pump(50);
+      wxUIActionSimulator().Char(key);
+    });
+    EXPECT_EQ(m_dlg->ShowModal(), key == WXK_RETURN ? wxID_OK : wxID_CANCEL);
+  }
   EXPECT_EQ(SettingsBytes(), before);
 }
 

@@ -1,12 +1,13 @@
 // The timer page in the main window: saving with validation, the status
 // strip, and the check box that arms and disarms the schedule.
+#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/spinbutt.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 #include <wx/window.h>
 
-#include "ui/app/pending_parts.h"
+#include "ui/controls/link_label.h"
 #include "ui/pages/timer_page.h"
 #include "ui/support/main_window_fixture.h"
 

@@ -4,23 +4,30 @@
 
 #include <wx/button.h>
 #include <wx/dcclient.h>
+#include <wx/evtloop.h>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
+#include "platform/net.h"
+#include "platform/sound.h"
 #include "settings/profile_file.h"
 #include "ui/app/about_box.h"
 #include "ui/app/app_icon.h"
 #include "ui/app/mailer_app.h"
-#include "ui/app/pending_parts.h"
+#include "ui/controls/bitmap_static.h"
+#include "ui/controls/link_label.h"
 #include "ui/common/message_box.h"
 #include "ui/common/template_font.h"
 #include "ui/common/text.h"
+#include "ui/pages/banner_page.h"
+#include "ui/pages/help_page.h"
 #include "ui/pages/report_page.h"
 #include "ui/pages/smtp_page.h"
 #include "ui/pages/sound_page.h"
 #include "ui/pages/source_page.h"
 #include "ui/pages/timer_page.h"
+#include "ui/pages/version_page.h"
 
 namespace {
 
@@ -53,6 +60,7 @@ int PageCodeOfLabel(const wxString& label) {
 }
 
 CMailerDlg::~CMailerDlg() {
+  platform::SetNetWaitHook({});
   if (CMailerApp* app = MailerApp(); app && app->m_pPages == &m_pages) app->m_pPages = nullptr;
 }
 
@@ -66,6 +74,11 @@ bool CMailerDlg::Create(wxWindow* parent) {
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   SetClientSize(wxDLG_UNIT(this, wxSize(320, 226)));
   CreateControls();
+  // While a run waits on a socket the window repaints but takes no input.
+  platform::SetNetWaitHook([] {
+    wxEventLoopGuarantor ensureLoop;
+    wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_UI);
+  });
 
   m_hIcon = AppIcons();
   if (!m_hIcon.IsEmpty()) SetIcons(m_hIcon);
@@ -81,6 +94,7 @@ bool CMailerDlg::Create(wxWindow* parent) {
   Bind(wxEVT_TREE_SEL_CHANGED, &CMailerDlg::OnSelChanged, this, IDC_TREE);
   Bind(wxEVT_CONTEXT_MENU, &CMailerDlg::OnContextMenu, this);
   Bind(wxEVT_MENU, &CMailerDlg::OnAbout, this, IDM_ABOUTBOX);
+  Bind(wxEVT_CHAR_HOOK, &CMailerDlg::OnCharHook, this);
   return true;
 }
 
@@ -323,7 +337,29 @@ void CMailerDlg::DisarmSchedule() {
 void CMailerDlg::OnSendNow(wxCommandEvent&) {
   CBatchRun run(*this);
   run.m_bShowResult = 1;
+  if (m_nSmtpPortForTests) run.SetSmtpPortForTests(m_nSmtpPortForTests);
   run.Run();
+}
+
+// Esc is the Cancel command; Enter, unless a push button has the focus (which
+// then takes it), is the OK command. Both end the dialog without saving.
+void CMailerDlg::OnCharHook(wxKeyEvent& event) {
+  int key = event.GetKeyCode();
+  if (event.HasAnyModifiers() || (key != WXK_ESCAPE && key != WXK_RETURN &&
+                                  key != WXK_NUMPAD_ENTER)) {
+    event.Skip();
+    return;
+  }
+  if (key != WXK_ESCAPE && dynamic_cast<wxButton*>(wxWindow::FindFocus())) {
+    event.Skip();
+    return;
+  }
+  int result = key == WXK_ESCAPE ? wxID_CANCEL : wxID_OK;
+  if (IsModal()) {
+    EndModal(result);
+  } else {
+    Hide();
+  }
 }
 
 void CMailerDlg::OnContextMenu(wxContextMenuEvent& event) {
@@ -360,6 +396,4 @@ void CMailerDlg::ShowMessage(const std::string& text) {
   AppMessageBox(FromCodePage(text), wxOK | wxICON_EXCLAMATION, this);
 }
 
-void CMailerDlg::PlayCue(const std::string& path) {
-  (void)path;  // wired to the platform's sound player once it is merged
-}
+void CMailerDlg::PlayCue(const std::string& path) { platform::PlaySoundSync(path); }

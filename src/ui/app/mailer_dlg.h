@@ -113,6 +113,8 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   wxTreeCtrl* m_tree = nullptr;            // 1000
   wxIconBundle m_hIcon;
   CMailerPages m_pages;
+  // Tests only: the SMTP port of the runs started here (0: the standard port).
+  unsigned int m_nSmtpPortForTests = 0;
 
  private:
   void CreateControls();
@@ -121,6 +123,7 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   void OnSelChanged(wxTreeEvent& event);
   void OnPaint(wxPaintEvent& event);
   void OnContextMenu(wxContextMenuEvent& event);
+  void OnCharHook(wxKeyEvent& event);
   // Brings the status strip up to date when what it shows has changed.
   void SyncClockArea();
 

@@ -1,35 +1,9 @@
 #include "ui/pages/report_page.h"
 
-#include <array>
-
-#include "platform/codepage.h"
+#include "dispatch/run_report.h"
 #include "platform/textfile.h"
 #include "ui/common/template_font.h"
 #include "ui/common/text.h"
-
-namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Cuts four fields at the first "," each; the rest is the fifth. A missing
-// comma gives an empty field and leaves the rest whole. Fields keep blanks.
-std::array<std::string_view, 5> SplitFields(std::string_view line) {
-  std::array<std::string_view, 5> fields;
-  for (int i = 0; i < 4; ++i) {
-    std::size_t comma = line.find(',');
-    if (comma == std::string_view::npos) continue;
-    fields[i] = line.substr(0, comma);
-    line.remove_prefix(comma + 1);
-  }
-  fields[4] = line;
-  return fields;
-}
-
-}  // namespace
-
-std::string ReportFilePath() { return platform::FromUtf8("运行报告.txt"); }
 
 void CReportLines::Clear() {
   m_text.clear();
@@ -46,11 +20,10 @@ bool CReportLines::Load(const std::string& path) {
 }
 
 void CReportLines::Add(std::string_view line) {
-  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
-  while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
-  if (line.empty()) return;
-  m_lines.emplace_back(m_text.size(), line.size());
-  m_text.append(line);
+  std::string trimmed = TrimWhiteSpace(std::string(line));
+  if (trimmed.empty()) return;
+  m_lines.emplace_back(m_text.size(), trimmed.size());
+  m_text.append(trimmed);
 }
 
 std::string_view CReportLines::Line(std::size_t index) const {
@@ -68,8 +41,11 @@ wxString CReportList::OnGetItemText(long item, long column) const {
   if (item < 0 || static_cast<std::size_t>(item) >= count || column < 0 || column > 4) {
     return wxString();
   }
-  auto fields = SplitFields(m_lines.Line(count - 1 - static_cast<std::size_t>(item)));
-  return FromCodePage(std::string(fields[static_cast<std::size_t>(column)]));
+  ReportFields fields;
+  SplitReportLine(std::string(m_lines.Line(count - 1 - static_cast<std::size_t>(item))), fields);
+  const std::string* cells[] = {&fields.m_strDate, &fields.m_strTime, &fields.m_strMailCount,
+                                &fields.m_strAddressCount, &fields.m_strStatus};
+  return FromCodePage(*cells[column]);
 }
 
 bool CReportPage::Create(wxWindow* parent, wxWindowID id) {
@@ -96,7 +72,7 @@ void CReportPage::PlacePage(const wxRect& rect) {
 
 void CReportPage::LoadReport() {
   m_list->SetItemCount(0);
-  m_lines.Load(ReportFilePath());
+  m_lines.Load(ReportFileName());
   m_list->SetItemCount(static_cast<long>(m_lines.Count()));
   m_list->Refresh();
 }

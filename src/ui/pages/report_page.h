@@ -53,6 +53,3 @@ class CReportPage : public wxPanel {
   CReportList* m_list = nullptr;  // 1010
   CReportLines m_lines;
 };
-
-// The report file in the working directory, as a code-page path.
-std::string ReportFilePath();

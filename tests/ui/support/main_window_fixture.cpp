@@ -5,6 +5,7 @@
 #include <thread>
 
 #include <wx/app.h>
+#include <wx/dirdlg.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
@@ -17,6 +18,8 @@
 namespace uitest {
 
 int CDialogRecorder::Enter(wxDialog* dialog) {
+  // The main window itself runs modally for real.
+  if (dynamic_cast<CMailerDlg*>(dialog)) return wxID_NONE;
   CShownDialog shown;
   if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
     shown.m_strClass = "message";
@@ -28,6 +31,7 @@ int CDialogRecorder::Enter(wxDialog* dialog) {
   }
   shown.m_strClass = wxString::FromUTF8(typeid(*dialog).name());
   shown.m_strCaption = dialog->GetTitle();
+  if (auto* dirs = dynamic_cast<wxDirDialog*>(dialog)) shown.m_strText = dirs->GetMessage();
   m_shown.push_back(shown);
   return wxID_CANCEL;
 }

@@ -22,12 +22,12 @@ namespace uitest {
 struct CShownDialog {
   wxString m_strClass;    // "message" for message boxes, else the dialog's class name
   wxString m_strCaption;  // title or caption
-  wxString m_strText;     // the message of a message box
+  wxString m_strText;     // the message of a message box or a folder browser
   long m_style = 0;       // message box style
 };
 
-// Answers every modal dialog at once (OK, or Cancel for other dialogs)
-// and records it.
+// Answers every modal dialog but the main window at once (OK for message
+// boxes, Cancel for other dialogs) and records it.
 class CDialogRecorder : public wxModalDialogHook {
  public:
   std::vector<CShownDialog> m_shown;
