@@ -14,7 +14,6 @@
 #include <wx/uiaction.h>
 #include <wx/window.h>
 
-#include "platform/clock.h"
 #include "platform/codepage.h"
 #include "ui/app/mailer_dlg.h"
 #include "support/scripted_smtp_server.h"
@@ -33,22 +32,7 @@ class SendNow : public CMainWindowTest {
     WriteSettings(
         "[smtp]\r\nsmtp=127.0.0.1\r\nMail=file@example.com\r\nemstp=0\r\n"
         "[maildir]\r\nmaildir=mail\r\naddress=address.txt\r\nmailsubject=Hi\r\n");
-    m_dir.WriteFile("mail/one.txt", "Hello\r\n");
-    m_dir.WriteFile("address.txt", "\r\nto@example.com\r\n");
-    m_dir.WriteFile("运行报告.txt", "");
-  }
-  ~SendNow() override { platform::SetTestClock({}); }
-
-  void SetClock(int day, int hour, int minute) {
-    platform::SetTestClock([=] {
-      platform::UtcTime t;
-      t.year = 2003;
-      t.month = 11;
-      t.day = day;
-      t.hour = hour;
-      t.minute = minute;
-      return t;
-    });
+    WriteRunInputs();
   }
 
   void PressSendNow(testsupport::CScriptedSmtpServer& server) {
@@ -114,16 +98,7 @@ TEST_F(SendNow, UsesTheSmtpPageEditsBeforeThePageIsLeft) {
 }
 
 TEST_F(SendNow, WhileARunWaitsTheWindowRepaintsButHoldsInput) {
-  testsupport::CScriptedSmtpServer server(std::vector<testsupport::CSmtpScript>{
-      testsupport::CSmtpScript()
-          .Pause(std::chrono::milliseconds(1200))
-          .Line("220 slow ready")
-          .Reply("250 hello")
-          .Reply("250 sender ok")
-          .Reply("250 recipient ok")
-          .Reply("354 go ahead")
-          .Reply("250 queued")
-          .Reply("221 bye")});
+  testsupport::CScriptedSmtpServer server(SlowAccepting(std::chrono::milliseconds(1200)));
   Open();
   int paints = 0;
   m_dlg->Bind(wxEVT_PAINT, [&paints](wxPaintEvent& event) {

@@ -12,6 +12,7 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
+#include "platform/clock.h"
 #include "platform/codepage.h"
 #include "settings/profile_file.h"
 
@@ -34,6 +35,18 @@ int CDialogRecorder::Enter(wxDialog* dialog) {
   if (auto* dirs = dynamic_cast<wxDirDialog*>(dialog)) shown.m_strText = dirs->GetMessage();
   m_shown.push_back(shown);
   return wxID_CANCEL;
+}
+
+testsupport::CSmtpScript SlowAccepting(std::chrono::milliseconds silence) {
+  return testsupport::CSmtpScript()
+      .Pause(silence)
+      .Line("220 slow ready")
+      .Reply("250 hello")
+      .Reply("250 sender ok")
+      .Reply("250 recipient ok")
+      .Reply("354 go ahead")
+      .Reply("250 queued")
+      .Reply("221 bye");
 }
 
 void Pump(int ms) {
@@ -68,6 +81,7 @@ CMainWindowTest::CMainWindowTest() {
 }
 
 CMainWindowTest::~CMainWindowTest() {
+  platform::SetTestClock({});
   if (m_dlg) {
     m_dlg->Destroy();
     Pump(50);
@@ -77,6 +91,25 @@ CMainWindowTest::~CMainWindowTest() {
 
 void CMainWindowTest::WriteSettings(const std::string& utf8Text) {
   m_dir.WriteFile("ini/Stmp.Ini", platform::FromUtf8(utf8Text));
+}
+
+void CMainWindowTest::WriteRunInputs() {
+  m_dir.WriteFile("mail/one.txt", "Hello\r\n");
+  m_dir.WriteFile("address.txt", "\r\nto@example.com\r\n");
+  m_dir.WriteFile("运行报告.txt", "");
+}
+
+void CMainWindowTest::SetClock(int day, int hour, int minute, int second) {
+  platform::SetTestClock([=] {
+    platform::UtcTime t;
+    t.year = 2003;
+    t.month = 11;
+    t.day = day;
+    t.hour = hour;
+    t.minute = minute;
+    t.second = second;
+    return t;
+  });
 }
 
 void CMainWindowTest::Open() {

@@ -3,6 +3,7 @@
 // recorded instead of shown, and helpers that drive the real controls.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include <wx/modalhook.h>
 #include <wx/string.h>
 
+#include "support/scripted_smtp_server.h"
 #include "support/temp_dir.h"
 #include "ui/app/mailer_dlg.h"
 
@@ -37,6 +39,10 @@ class CDialogRecorder : public wxModalDialogHook {
   void Exit(wxDialog*) override {}
 };
 
+// A server that accepts one message, but only after `silence` without a
+// word: a run waits on it that long.
+testsupport::CSmtpScript SlowAccepting(std::chrono::milliseconds silence);
+
 // Dispatches pending events for about `ms` milliseconds.
 void Pump(int ms = 50);
 // Clicks the middle of a window with the real pointer.
@@ -51,6 +57,11 @@ class CMainWindowTest : public ::testing::Test {
 
   // Writes the settings file before the window is opened.
   void WriteSettings(const std::string& utf8Text);
+  // A mail folder "mail" with one file, the address list "address.txt" with
+  // one address, and an empty report file: what a run needs besides settings.
+  void WriteRunInputs();
+  // Sets the UTC clock (November 2003) until the end of the test.
+  void SetClock(int day, int hour, int minute, int second = 0);
   // Opens the main window (once), shows it and lets it settle.
   void Open();
   // Chooses the tree item with this label by clicking it.
