@@ -203,7 +203,7 @@ void CMailerDlg::LeavePage() {
       break;
     case PAGE_TIMER:
       m_pages.m_pTimer->SaveSettings();
-      UpdateClockArea(m_pages.m_pTimer->m_bTimer);
+      UpdateClockArea(m_pages.m_pTimer->m_bTimer ? 1 : 0);
       break;
     case PAGE_SOUND:
       m_pages.m_pSound->SaveSettings();
