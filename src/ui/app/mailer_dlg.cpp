@@ -6,9 +6,11 @@
 #include <wx/dcclient.h>
 #include <wx/evtloop.h>
 #include <wx/menu.h>
+#include <wx/taskbar.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
+#include "platform/clock.h"
 #include "platform/net.h"
 #include "platform/sound.h"
 #include "settings/profile_file.h"
@@ -59,8 +61,12 @@ int PageCodeOfLabel(const wxString& label) {
   return -1;
 }
 
+int g_scheduleFired = 0;
+
 CMailerDlg::~CMailerDlg() {
   platform::SetNetWaitHook({});
+  m_scheduleTimer.Stop();
+  if (m_pTrayIcon) m_pTrayIcon->RemoveIcon();
   if (CMailerApp* app = MailerApp(); app && app->m_pPages == &m_pages) app->m_pPages = nullptr;
 }
 
@@ -73,6 +79,8 @@ bool CMailerDlg::Create(wxWindow* parent) {
   SetOwnBackgroundColour(kBackground);
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   SetClientSize(wxDLG_UNIT(this, wxSize(320, 226)));
+  m_scheduleTimer.SetOwner(this, SCHEDULE_TIMER_ID);
+  Bind(wxEVT_TIMER, &CMailerDlg::OnScheduleTick, this, SCHEDULE_TIMER_ID);
   CreateControls();
   // While a run waits on a socket the window repaints but takes no input.
   platform::SetNetWaitHook([] {
@@ -95,6 +103,8 @@ bool CMailerDlg::Create(wxWindow* parent) {
   Bind(wxEVT_CONTEXT_MENU, &CMailerDlg::OnContextMenu, this);
   Bind(wxEVT_MENU, &CMailerDlg::OnAbout, this, IDM_ABOUTBOX);
   Bind(wxEVT_CHAR_HOOK, &CMailerDlg::OnCharHook, this);
+  Bind(wxEVT_ICONIZE, &CMailerDlg::OnIconize, this);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { RestoreFromTray(); }, WM_OpenTtask);
   return true;
 }
 
@@ -323,22 +333,109 @@ void CMailerDlg::LoadSchedule() {
   }
 }
 
-// Until the daily timer exists, arming shows the armed state only.
+// Arming an armed schedule restarts its period.
 void CMailerDlg::ArmSchedule() {
+  m_scheduleTimer.Stop();
+  m_scheduleTimer.Start(SCHEDULE_PERIOD_MS);
   SetScheduleTitle(1);
   UpdateClockArea(1);
 }
 
 void CMailerDlg::DisarmSchedule() {
+  m_scheduleTimer.Stop();
   SetScheduleTitle(0);
   UpdateClockArea(0);
 }
 
-void CMailerDlg::OnSendNow(wxCommandEvent&) {
-  CBatchRun run(*this);
-  run.m_bShowResult = 1;
-  if (m_nSmtpPortForTests) run.SetSmtpPortForTests(m_nSmtpPortForTests);
-  run.Run();
+// The set minute is normally seen by two ticks; g_scheduleFired lets only the
+// first start a run and is cleared by the first tick after the minute. A tick
+// that comes while another run is in progress (its socket waits and message
+// boxes dispatch timer events) starts nothing and leaves the flag clear, so
+// a later tick of the same minute still starts the scheduled run.
+void CMailerDlg::OnScheduleTick(wxTimerEvent&) { ScheduleTick(); }
+
+void CMailerDlg::ScheduleTick() {
+  const platform::UtcTime now = platform::NowUtc();
+  const CTimerPage& timer = *m_pages.m_pTimer;
+  if (timer.m_nHour != HourUtcPlus8(now.hour) || timer.m_nMinute != now.minute) {
+    g_scheduleFired = 0;
+    return;
+  }
+  if (g_scheduleFired || m_bRunInProgress) return;
+  g_scheduleFired = 1;
+  RunBatch(0);
+}
+
+bool CMailerDlg::RunBatch(int showResult) {
+  if (m_bRunInProgress) return false;
+  m_bRunInProgress = true;
+  {
+    CBatchRun run(*this);
+    run.m_bShowResult = showResult;
+    if (m_nSmtpPortForTests) run.SetSmtpPortForTests(m_nSmtpPortForTests);
+    run.Run();
+  }
+  m_bRunInProgress = false;
+  return true;
+}
+
+void CMailerDlg::OnSendNow(wxCommandEvent&) { RunBatch(1); }
+
+void CMailerDlg::OnIconize(wxIconizeEvent& event) {
+  event.Skip();
+  if (event.IsIconized()) MinimizeToTray();
+}
+
+// Without a notification area the window stays minimised on the task bar, so
+// that it can still be reached.
+void CMailerDlg::MinimizeToTray() {
+  if (!wxTaskBarIcon::IsAvailable()) return;
+  if (!m_pTrayIcon) {
+    m_pTrayIcon = std::make_unique<wxTaskBarIcon>();
+    m_pTrayIcon->Bind(wxEVT_TASKBAR_LEFT_DCLICK, &CMailerDlg::OnTrayNotify, this);
+    m_pTrayIcon->Bind(wxEVT_TASKBAR_RIGHT_UP, &CMailerDlg::OnTrayNotify, this);
+    m_pTrayIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { RestoreFromTray(); },
+                      WM_OpenTtask);
+    m_pTrayIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { EndDialogWith(wxID_CANCEL); },
+                      wxID_CANCEL);
+  }
+  if (!m_pTrayIcon->IsIconInstalled()) {
+    m_pTrayIcon->SetIcon(m_hIcon.IsEmpty() ? wxIcon() : m_hIcon.GetIcon(wxSize(22, 22)),
+                         wxString::FromUTF8("飞鸿信使"));
+  }
+  // wxDialog::Show(false) would end the modal loop: hide the window itself.
+  wxTopLevelWindow::Show(false);
+}
+
+void CMailerDlg::RestoreFromTray() {
+  wxTopLevelWindow::Show(true);
+  Iconize(false);
+  Raise();
+}
+
+void CMailerDlg::OnTrayNotify(wxTaskBarIconEvent& event) {
+  if (event.GetEventType() == wxEVT_TASKBAR_LEFT_DCLICK) {
+    RestoreFromTray();
+  } else if (event.GetEventType() == wxEVT_TASKBAR_RIGHT_UP && m_pTrayIcon) {
+    std::unique_ptr<wxMenu> menu = TrayMenu();
+    m_pTrayIcon->PopupMenu(menu.get());
+  }
+}
+
+std::unique_ptr<wxMenu> CMailerDlg::TrayMenu() {
+  auto menu = std::make_unique<wxMenu>();
+  menu->Append(WM_OpenTtask, wxString::FromUTF8("显示窗口"));
+  menu->AppendSeparator();
+  menu->Append(wxID_CANCEL, wxString::FromUTF8("关闭程序"));
+  return menu;
+}
+
+void CMailerDlg::EndDialogWith(int result) {
+  if (IsModal()) {
+    EndModal(result);
+  } else {
+    Hide();
+  }
 }
 
 // Esc is the Cancel command; Enter, unless a push button has the focus (which
@@ -354,12 +451,7 @@ void CMailerDlg::OnCharHook(wxKeyEvent& event) {
     event.Skip();
     return;
   }
-  int result = key == WXK_ESCAPE ? wxID_CANCEL : wxID_OK;
-  if (IsModal()) {
-    EndModal(result);
-  } else {
-    Hide();
-  }
+  EndDialogWith(key == WXK_ESCAPE ? wxID_CANCEL : wxID_OK);
 }
 
 void CMailerDlg::OnContextMenu(wxContextMenuEvent& event) {

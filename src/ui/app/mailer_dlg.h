@@ -5,11 +5,14 @@
 // shown, and runs batch runs on its own thread.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <wx/dialog.h>
 #include <wx/font.h>
 #include <wx/iconbndl.h>
+#include <wx/taskbar.h>
+#include <wx/timer.h>
 
 #include "dispatch/batch_run.h"
 #include "ui/pages/timer_page.h"
@@ -25,6 +28,8 @@ class CSourcePage;
 class CVersionPage;
 class wxButton;
 class wxContextMenuEvent;
+class wxIconizeEvent;
+class wxMenu;
 class wxTreeCtrl;
 class wxTreeEvent;
 
@@ -59,6 +64,17 @@ enum {
 // face at 9 points.
 wxFont MainTemplateFont();
 
+// The daily schedule: while armed, timer SCHEDULE_TIMER_ID ticks every
+// SCHEDULE_PERIOD_MS and a tick in the set UTC+8 hour and minute starts a run.
+inline constexpr int SCHEDULE_TIMER_ID = 0;
+inline constexpr int SCHEDULE_PERIOD_MS = 30000;
+// The command that shows the window again (tray menu item 显示窗口). Menu
+// commands must stay below 0x7FFF here, so it is 0x7003 rather than 0x8003.
+inline constexpr int WM_OpenTtask = 0x7003;
+// 1 from the start of a scheduled run until the first tick outside the set
+// minute: one scheduled run per occurrence of the set minute.
+extern int g_scheduleFired;
+
 // The page code of a tree label, or -1.
 int PageCodeOfLabel(const wxString& label);
 
@@ -87,10 +103,25 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   // The pane: right of the tree, above the status strip.
   wxRect PageRect() const;
 
-  // The schedule (the timer itself comes with the daily schedule).
+  // The schedule: the stored flag arms it at start; the timer page's check
+  // box arms and disarms it.
   void LoadSchedule();
   void ArmSchedule() override;
   void DisarmSchedule() override;
+  // One tick of the schedule timer.
+  void OnScheduleTick(wxTimerEvent& event);
+  void ScheduleTick();
+  bool IsScheduleArmed() const { return m_scheduleTimer.IsRunning(); }
+
+  // Minimising hides the window behind an icon in the notification area
+  // (where the desktop has one; elsewhere it stays minimised on the task
+  // bar). The icon stays until the window is destroyed.
+  void MinimizeToTray();
+  void RestoreFromTray();
+  void OnTrayNotify(wxTaskBarIconEvent& event);
+  // The icon's menu: 显示窗口 (WM_OpenTtask), a separator, 关闭程序 (Cancel).
+  static std::unique_ptr<wxMenu> TrayMenu();
+  wxTaskBarIcon* TrayIcon() const { return m_pTrayIcon.get(); }
 
   // Send now: one batch run with its final message box.
   void OnSendNow(wxCommandEvent& event);
@@ -113,6 +144,8 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   wxTreeCtrl* m_tree = nullptr;            // 1000
   wxIconBundle m_hIcon;
   CMailerPages m_pages;
+  // True while a batch run started here is in progress.
+  bool m_bRunInProgress = false;
   // Tests only: the SMTP port of the runs started here (0: the standard port).
   unsigned int m_nSmtpPortForTests = 0;
 
@@ -124,6 +157,11 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   void OnPaint(wxPaintEvent& event);
   void OnContextMenu(wxContextMenuEvent& event);
   void OnCharHook(wxKeyEvent& event);
+  void OnIconize(wxIconizeEvent& event);
+  // Ends the dialog (and the program) with `result`.
+  void EndDialogWith(int result);
+  // One batch run unless another is in progress; false when none started.
+  bool RunBatch(int showResult);
   // Brings the status strip up to date when what it shows has changed.
   void SyncClockArea();
 
@@ -131,4 +169,7 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   int m_nShownFlag = -1;
   int m_nShownHour = -1;
   int m_nShownMinute = -1;
+
+  wxTimer m_scheduleTimer;
+  std::unique_ptr<wxTaskBarIcon> m_pTrayIcon;
 };

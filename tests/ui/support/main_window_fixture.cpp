@@ -28,12 +28,14 @@ int CDialogRecorder::Enter(wxDialog* dialog) {
     shown.m_strText = box->GetMessage();
     shown.m_style = box->GetMessageDialogStyle();
     m_shown.push_back(shown);
+    if (m_onShown) m_onShown(shown);
     return wxID_OK;
   }
   shown.m_strClass = wxString::FromUTF8(typeid(*dialog).name());
   shown.m_strCaption = dialog->GetTitle();
   if (auto* dirs = dynamic_cast<wxDirDialog*>(dialog)) shown.m_strText = dirs->GetMessage();
   m_shown.push_back(shown);
+  if (m_onShown) m_onShown(shown);
   return wxID_CANCEL;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ struct CShownDialog {
 class CDialogRecorder : public wxModalDialogHook {
  public:
   std::vector<CShownDialog> m_shown;
+  // Runs while a recorded dialog stands for being on screen.
+  std::function<void(const CShownDialog&)> m_onShown;
 
  protected:
   int Enter(wxDialog* dialog) override;
