@@ -1,0 +1,24 @@
+// The application object: runs the main window modally and ends the process
+// with it. The label tables of the navigation tree live here too.
+#pragma once
+
+#include <wx/app.h>
+#include <wx/string.h>
+
+struct CMailerPages;
+
+// Tree labels: the page code of g_navLabels[i] is i, of g_navSubLabels[i]
+// is 20 + i. The labels are the keys of the navigation and are unique.
+extern const wxString g_navLabels[7];
+extern const wxString g_navSubLabels[2];
+
+class CMailerApp : public wxApp {
+ public:
+  // Runs the main window modally; returns false when it has ended, so the
+  // process ends without a main loop of its own.
+  bool OnInit() override;
+
+  // The pages of the running main window (owned by it as child windows), or
+  // null while there is none.
+  CMailerPages* m_pPages = nullptr;
+};

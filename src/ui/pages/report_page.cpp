@@ -1,0 +1,78 @@
+#include "ui/pages/report_page.h"
+
+#include "dispatch/run_report.h"
+#include "platform/textfile.h"
+#include "ui/common/template_font.h"
+#include "ui/common/text.h"
+
+void CReportLines::Clear() {
+  m_text.clear();
+  m_lines.clear();
+}
+
+bool CReportLines::Load(const std::string& path) {
+  Clear();
+  platform::CTextFileReader reader;
+  if (!reader.Open(path)) return false;
+  std::string line;
+  while (reader.ReadLine(line)) Add(line);
+  return true;
+}
+
+void CReportLines::Add(std::string_view line) {
+  std::string trimmed = TrimWhiteSpace(std::string(line));
+  if (trimmed.empty()) return;
+  m_lines.emplace_back(m_text.size(), trimmed.size());
+  m_text.append(trimmed);
+}
+
+std::string_view CReportLines::Line(std::size_t index) const {
+  auto [offset, length] = m_lines[index];
+  return std::string_view(m_text).substr(offset, length);
+}
+
+CReportList::CReportList(wxWindow* parent, wxWindowID id, const CReportLines& lines)
+    : wxListCtrl(parent, id, wxDefaultPosition, wxDefaultSize,
+                 wxLC_REPORT | wxLC_VIRTUAL | wxBORDER_SUNKEN),
+      m_lines(lines) {}
+
+wxString CReportList::OnGetItemText(long item, long column) const {
+  std::size_t count = m_lines.Count();
+  if (item < 0 || static_cast<std::size_t>(item) >= count || column < 0 || column > 4) {
+    return wxString();
+  }
+  ReportFields fields;
+  SplitReportLine(std::string(m_lines.Line(count - 1 - static_cast<std::size_t>(item))), fields);
+  const std::string* cells[] = {&fields.m_strDate, &fields.m_strTime, &fields.m_strMailCount,
+                                &fields.m_strAddressCount, &fields.m_strStatus};
+  return FromCodePage(*cells[column]);
+}
+
+bool CReportPage::Create(wxWindow* parent, wxWindowID id) {
+  if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL)) {
+    return false;
+  }
+  ApplyTemplateFont(this);
+  m_list = new CReportList(this, 1010, m_lines);
+  static const char* const kTitles[] = {"    日期    ", "  时间  ", " 邮件 ", " 地址 ",
+                                        "   状态   "};
+  for (int i = 0; i < 5; ++i) {
+    m_list->InsertColumn(i, wxString::FromUTF8(kTitles[i]), wxLIST_FORMAT_LEFT);
+  }
+  for (int i = 0; i < 5; ++i) m_list->SetColumnWidth(i, wxLIST_AUTOSIZE_USEHEADER);
+  return true;
+}
+
+void CReportPage::PlacePage(const wxRect& rect) {
+  SetSize(rect);
+  Refresh();
+  wxSize client = GetClientSize();
+  m_list->SetSize(3, 3, client.x - 6, client.y - 6);
+}
+
+void CReportPage::LoadReport() {
+  m_list->SetItemCount(0);
+  m_lines.Load(ReportFileName());
+  m_list->SetItemCount(static_cast<long>(m_lines.Count()));
+  m_list->Refresh();
+}

@@ -1,0 +1,226 @@
+// The main window driven on the display: start state, the tree, saving a
+// settings page when it is left and loading it when it is shown.
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/textctrl.h>
+#include <wx/treectrl.h>
+#include <wx/uiaction.h>
+#include <wx/window.h>
+
+#include "ui/app/mailer_app.h"
+#include "ui/controls/link_label.h"
+#include "ui/pages/banner_page.h"
+#include "ui/pages/help_page.h"
+#include "ui/pages/report_page.h"
+#include "ui/pages/smtp_page.h"
+#include "ui/pages/sound_page.h"
+#include "ui/pages/source_page.h"
+#include "ui/pages/timer_page.h"
+#include "ui/pages/version_page.h"
+#include "ui/support/main_window_fixture.h"
+
+namespace uitest {
+namespace {
+
+using MainWindow = CMainWindowTest;
+
+wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
+
+// The only page among the eight that is shown, or null.
+wxWindow* ShownPage(const CMailerPages& p) {
+  wxWindow* shown = nullptr;
+  for (wxWindow* w : {static_cast<wxWindow*>(p.m_pBanner), static_cast<wxWindow*>(p.m_pSmtp),
+                      static_cast<wxWindow*>(p.m_pSource), static_cast<wxWindow*>(p.m_pSound),
+                      static_cast<wxWindow*>(p.m_pTimer), static_cast<wxWindow*>(p.m_pReport),
+                      static_cast<wxWindow*>(p.m_pHelp), static_cast<wxWindow*>(p.m_pVersion)}) {
+    if (w->IsShown()) {
+      EXPECT_EQ(shown, nullptr) << "two pages shown";
+      shown = w;
+    }
+  }
+  return shown;
+}
+
+TEST_F(MainWindow, StartsOnTheBannerWithThePlainTitleAndTheFocusOnSendNow) {
+  Open();
+  EXPECT_EQ(ShownPage(m_dlg->m_pages), m_dlg->m_pages.m_pBanner);
+  EXPECT_EQ(m_dlg->GetTitle(), U("飞鸿信使"));
+  EXPECT_FALSE(m_dlg->m_clockLabel->IsShown());
+  EXPECT_EQ(wxWindow::FindFocus(), m_dlg->m_btnSendNow);
+  // The pane lies right of the tree and ends above the status strip.
+  wxRect pane = m_dlg->m_pages.m_pBanner->GetRect();
+  EXPECT_GT(pane.x, m_dlg->m_tree->GetRect().GetRight());
+  EXPECT_LT(pane.GetBottom(), m_dlg->m_btnSendNow->GetRect().y);
+  EXPECT_TRUE(m_recorder.m_shown.empty());
+}
+
+TEST_F(MainWindow, StoredScheduleFlagShowsTheArmedTitleAndTime) {
+  WriteSettings("[timer]\r\nhour=7\r\nminute=5\r\ntimer=1\r\n");
+  Open();
+  EXPECT_EQ(m_dlg->GetTitle(), U("飞鸿信使(已定时)"));
+  EXPECT_TRUE(m_dlg->m_clockLabel->IsShown());
+  EXPECT_EQ(m_dlg->m_clockLabel->GetLabel(), "07:05");
+}
+
+TEST_F(MainWindow, TreeHoldsTheLabelsWithTheSourceBranchFolded) {
+  Open();
+  wxTreeCtrl* tree = m_dlg->m_tree;
+  wxTreeItemId root = tree->GetRootItem();
+  EXPECT_EQ(tree->GetItemText(root), g_navLabels[0]);
+  EXPECT_TRUE(tree->IsExpanded(root));
+  wxTreeItemIdValue cookie;
+  int i = 1;
+  for (wxTreeItemId c = tree->GetFirstChild(root, cookie); c.IsOk();
+       c = tree->GetNextChild(root, cookie), ++i) {
+    ASSERT_LT(i, 7);
+    EXPECT_EQ(tree->GetItemText(c), g_navLabels[i]);
+    if (i == PAGE_SOURCE) {
+      EXPECT_FALSE(tree->IsExpanded(c));
+      wxTreeItemIdValue sub;
+      wxTreeItemId first = tree->GetFirstChild(c, sub);
+      EXPECT_EQ(tree->GetItemText(first), U("邮件设置"));
+      EXPECT_EQ(tree->GetItemText(tree->GetNextChild(c, sub)), U("声音设置"));
+    } else {
+      EXPECT_EQ(tree->GetChildrenCount(c), 0u);
+    }
+  }
+  EXPECT_EQ(i, 7);
+  EXPECT_EQ(PageCodeOfLabel(U("邮件设置")), PAGE_MAIL);
+  EXPECT_EQ(PageCodeOfLabel(U("声音设置")), PAGE_SOUND);
+  EXPECT_EQ(PageCodeOfLabel(U("选项 ")), -1);
+}
+
+TEST_F(MainWindow, LeavingTheSmtpPageSavesItAndShowingItLoadsTheFile) {
+  WriteSettings("[smtp]\r\nsmtp=old.example.com\r\n");
+  Open();
+  Choose("SMTP设置");
+  CSmtpPage& smtp = *m_dlg->m_pages.m_pSmtp;
+  EXPECT_EQ(ShownPage(m_dlg->m_pages), &smtp);
+  EXPECT_EQ(smtp.m_editServer->GetValue(), "old.example.com");
+  TypeInto(smtp.m_editServer, "mx.example.com");
+  smtp.m_editMail->ChangeValue(U("寄件人@example.com"));
+  smtp.m_editName->ChangeValue("user");
+  smtp.m_editPassword->ChangeValue("p w");
+  Click(smtp.m_checkAuth);
+  ASSERT_TRUE(smtp.m_checkAuth->GetValue());
+  EXPECT_EQ(Setting("smtp", "smtp"), "old.example.com");  // nothing stored while shown
+
+  Choose("版本说明");
+  EXPECT_EQ(ShownPage(m_dlg->m_pages), m_dlg->m_pages.m_pVersion);
+  EXPECT_EQ(Setting("smtp", "smtp"), "mx.example.com");
+  EXPECT_EQ(Setting("smtp", "Mail"), "寄件人@example.com");
+  EXPECT_EQ(Setting("smtp", "Name"), "user");
+  EXPECT_EQ(Setting("smtp", "Password"), "p w");
+  EXPECT_EQ(Setting("smtp", "emstp"), "1");
+
+  // Showing the page reloads it from the file, whatever the controls held.
+  WriteSettings("[smtp]\r\nsmtp=other.example.com\r\nemstp=0\r\n");
+  Choose("SMTP设置");
+  EXPECT_EQ(smtp.m_editServer->GetValue(), "other.example.com");
+  EXPECT_EQ(smtp.m_editMail->GetValue(), "");
+  EXPECT_FALSE(smtp.m_checkAuth->GetValue());
+  EXPECT_TRUE(m_recorder.m_shown.empty());
+}
+
+TEST_F(MainWindow, BothSourceLabelsShowTheSourcePageAndLeavingEitherSavesIt) {
+  Open();
+  Choose("目录设置");
+  CSourcePage& source = *m_dlg->m_pages.m_pSource;
+  EXPECT_EQ(ShownPage(m_dlg->m_pages), &source);
+  EXPECT_FALSE(source.m_btnBrowseAddress->IsShown());
+  EXPECT_TRUE(source.m_btnBrowseDir->IsShown());
+  source.m_editMailDir->ChangeValue(U("邮件"));
+  source.m_editAddress->ChangeValue("list.txt");
+  source.m_editSubject->ChangeValue(U("你好"));
+
+  Choose("邮件设置");  // leaves the source page for itself: saved, then reloaded
+  EXPECT_EQ(ShownPage(m_dlg->m_pages), &source);
+  EXPECT_EQ(Setting("maildir", "maildir"), "邮件");
+  EXPECT_EQ(Setting("maildir", "address"), "list.txt");
+  EXPECT_EQ(Setting("maildir", "mailsubject"), "你好");
+  EXPECT_EQ(source.m_editSubject->GetValue(), U("你好"));
+
+  source.m_editSubject->ChangeValue("second");
+  Choose("声音设置");
+  EXPECT_EQ(ShownPage(m_dlg->m_pages), m_dlg->m_pages.m_pSound);
+  EXPECT_EQ(Setting("maildir", "mailsubject"), "second");
+}
+
+TEST_F(MainWindow, CancellingTheFolderBrowserKeepsWhatWasTyped) {
+  WriteSettings("[maildir]\r\nmaildir=stored\r\n");
+  Open();
+  Choose("目录设置");
+  CSourcePage& source = *m_dlg->m_pages.m_pSource;
+  source.m_editSubject->ChangeValue("typed");
+  Click(source.m_btnBrowseDir);
+  ASSERT_EQ(m_recorder.m_shown.size(), 1u);  // the folder browser, cancelled
+  EXPECT_EQ(m_recorder.m_shown[0].m_strText, U("请选择一个文件夹:"));
+  EXPECT_EQ(source.m_editMailDir->GetValue(), "stored");
+  EXPECT_EQ(source.m_editSubject->GetValue(), "typed");
+}
+
+TEST_F(MainWindow, SoundPageSavesOnLeavingAndItsCheckBoxSwitchesTheEdits) {
+  WriteSettings("[sound]\r\nplay=1\r\nok=ok.wav\r\n");
+  Open();
+  Choose("目录设置");
+  Choose("声音设置");
+  CSoundPage& sound = *m_dlg->m_pages.m_pSound;
+  EXPECT_TRUE(sound.m_checkPlay->GetValue());
+  EXPECT_EQ(sound.m_editOk->GetValue(), "ok.wav");
+  Click(sound.m_checkPlay);
+  EXPECT_EQ(sound.m_bPlay, 0);
+  EXPECT_FALSE(sound.m_editBegin->IsEnabled());
+  EXPECT_FALSE(sound.m_editErr->IsEnabled());
+  Click(sound.m_checkPlay);
+  EXPECT_TRUE(sound.m_editOk->IsEnabled());
+  sound.m_editErr->ChangeValue(U("错误.wav"));
+  Choose("运行报告");
+  EXPECT_EQ(Setting("sound", "play"), "1");
+  EXPECT_EQ(Setting("sound", "ok"), "ok.wav");
+  EXPECT_EQ(Setting("sound", "err"), "错误.wav");
+}
+
+TEST_F(MainWindow, LeavingTheInformationPagesAndClosingWriteNothing) {
+  WriteSettings("[smtp]\r\nsmtp=keep\r\n");
+  Open();
+  const std::string before = SettingsBytes();
+  for (const char* label : {"运行报告", "帮助说明", "版本说明", "选项", "运行报告", "选项"}) {
+    Choose(label);
+  }
+  EXPECT_EQ(SettingsBytes(), before);
+
+  // An edit on the shown page is lost when the window closes.
+  Choose("SMTP设置");
+  m_dlg->m_pages.m_pSmtp->m_editServer->ChangeValue("lost.example.com");
+  m_dlg->CallAfter([this] { m_dlg->Close(); });
+  EXPECT_EQ(m_dlg->ShowModal(), wxID_CANCEL);
+  EXPECT_EQ(SettingsBytes(), before);
+}
+
+TEST_F(MainWindow, EnterAndEscOnTheTreeEndTheWindowWithoutSaving) {
+  WriteSettings("[smtp]\r\nsmtp=keep\r\n");
+  Open();
+  Choose("SMTP设置");
+  m_dlg->m_pages.m_pSmtp->m_editServer->ChangeValue("lost.example.com");
+  const std::string before = SettingsBytes();
+  for (int key : {WXK_RETURN, WXK_ESCAPE}) {
+    m_dlg->CallAfter([this, key] {
+      m_dlg->m_tree->SetFocus();
+      Pump(50);
+      wxUIActionSimulator().Char(key);
+    });
+    EXPECT_EQ(m_dlg->ShowModal(), key == WXK_RETURN ? wxID_OK : wxID_CANCEL);
+  }
+  EXPECT_EQ(SettingsBytes(), before);
+}
+
+TEST_F(MainWindow, AboutItemOpensTheAboutBox) {
+  Open();
+  wxCommandEvent about(wxEVT_MENU, CMailerDlg::IDM_ABOUTBOX);
+  m_dlg->ProcessWindowEvent(about);
+  ASSERT_EQ(m_recorder.m_shown.size(), 1u);
+  EXPECT_EQ(m_recorder.m_shown[0].m_strCaption, U("关于 Postwing"));
+}
+
+}  // namespace
+}  // namespace uitest
