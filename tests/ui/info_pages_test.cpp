@@ -108,7 +108,7 @@ TEST_F(InfoPagesTest, VersionPageLinksShowTheirTextsButOpenTheirTargets) {
   EXPECT_EQ(page->MailLink().GetId(), CVersionPage::IDC_MAIL);
 
   // The portrait starts at its placeholder, at its natural size.
-  const wxPoint placeholder = page->ConvertDialogToPixels(wxPoint(160, 16));
+  const wxPoint placeholder = page->ConvertDialogToPixels(wxPoint(160, 8));
   EXPECT_EQ(page->Picture().GetRect(), wxRect(placeholder, wxSize(76, 94)));
   // Nothing else overlaps the portrait.
   for (wxWindow* child : page->GetChildren()) {

@@ -15,5 +15,9 @@ bool CMailerApp::OnInit() {
       SetTopWindow(nullptr);
     }
   }
-  return false;
+  // Returning false here would end the process too, but wx reports that as a
+  // failed start (exit status 255); OnRun ends it with 0 instead.
+  return true;
 }
+
+int CMailerApp::OnRun() { return 0; }

@@ -14,9 +14,11 @@ extern const wxString g_navSubLabels[2];
 
 class CMailerApp : public wxApp {
  public:
-  // Runs the main window modally; returns false when it has ended, so the
-  // process ends without a main loop of its own.
+  // Runs the main window modally; the program's work all happens inside it.
   bool OnInit() override;
+  // There is no main loop of the application's own: once the main window has
+  // ended, the process ends with status 0.
+  int OnRun() override;
 
   // The pages of the running main window (owned by it as child windows), or
   // null while there is none.

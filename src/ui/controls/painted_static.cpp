@@ -24,7 +24,13 @@ wxColour CPaintedStatic::TextColour() const {
   return wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT);
 }
 
+// The colour that shows behind the control: panels without a colour of their
+// own are see-through on GTK, so the nearest ancestor that set one decides.
 wxColour CPaintedStatic::FillColour() const {
+  for (const wxWindow* w = GetParent(); w != nullptr; w = w->GetParent()) {
+    if (w->UseBgCol()) return w->GetBackgroundColour();
+    if (w->IsTopLevel()) break;
+  }
   return GetParent() != nullptr ? GetParent()->GetBackgroundColour() : GetBackgroundColour();
 }
 

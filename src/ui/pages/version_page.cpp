@@ -22,23 +22,24 @@ bool CVersionPage::Create(wxWindow* parent, wxWindowID id) {
   ApplyTemplateFont(this);
   SetSize(DialogRect(this, 0, 0, 257, 236).GetSize());
 
-  // Plain lines of the template, top to bottom (y in dialog units).
+  // Plain lines of the template, top to bottom (y in dialog units), spaced so
+  // that the last link still lies inside the main window's page pane.
   const struct {
     int y;
     wxString text;
   } lines[] = {
-      {20, Utf8("飞鸿信使 1.2版")},
-      {40, Utf8(std::string("作者：") + maker::kAuthor)},
-      {60, Utf8("日期：2003-11-18")},
-      {90, Utf8("如有任何问题请向下列地址发送邮件：")},
-      {130, Utf8("飞鸿信使 软件升级网址:")},
-      {175, Utf8(maker::kStudio)},
+      {10, Utf8("飞鸿信使 1.2版")},
+      {26, Utf8(std::string("作者：") + maker::kAuthor)},
+      {42, Utf8("日期：2003-11-18")},
+      {64, Utf8("如有任何问题请向下列地址发送邮件：")},
+      {98, Utf8("飞鸿信使 软件升级网址:")},
+      {132, Utf8(maker::kStudio)},
   };
   for (const auto& line : lines) {
     const wxRect rect = DialogRect(this, kLeft, line.y, 200, kLineHeight);
     new wxStaticText(this, wxID_ANY, line.text, rect.GetPosition(), wxDefaultSize);
   }
-  const wxRect picture = DialogRect(this, 160, 16, 13, 13);
+  const wxRect picture = DialogRect(this, 160, 8, 13, 13);
   m_picture.Create(this, IDC_PICTURE, picture.GetPosition(), picture.GetSize());
 
   // The links show the template's texts...
@@ -46,9 +47,9 @@ bool CVersionPage::Create(wxWindow* parent, wxWindowID id) {
     const wxRect rect = DialogRect(this, kLeft, y, 200, kLineHeight);
     control.Create(this, controlId, Utf8(text), rect.GetPosition(), rect.GetSize());
   };
-  link(m_mailLink, IDC_MAIL, 105, maker::kContactMail);
-  link(m_productLink, IDC_PRODUCT, 145, maker::kProductUrl);
-  link(m_siteLink, IDC_SITE, 190, maker::kSiteUrl);
+  link(m_mailLink, IDC_MAIL, 78, maker::kContactMail);
+  link(m_productLink, IDC_PRODUCT, 112, maker::kProductUrl);
+  link(m_siteLink, IDC_SITE, 146, maker::kSiteUrl);
   // ...and open the targets set here.
   m_mailLink.SetUrl(Utf8(std::string("mailto:") + maker::kContactMail));
   m_productLink.SetUrl(Utf8(maker::kProductUrl));
