@@ -32,8 +32,8 @@ struct Outcome {
   DWORD status = static_cast<DWORD>(-1);
 };
 
-// Runs postwing-send with `dir` as working directory; collects its standard
-// output, drops its standard error.
+// Runs postwing-send with `dir` as working directory and the ASCII `args`;
+// collects its standard output, drops its standard error.
 Outcome RunSender(const fs::path& dir, const std::string& args = "") {
   Outcome outcome;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -41,8 +41,8 @@ Outcome RunSender(const fs::path& dir, const std::string& args = "") {
   HANDLE writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return outcome;
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                           nullptr);
+  HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          &inherit, OPEN_EXISTING, 0, nullptr);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -50,7 +50,8 @@ Outcome RunSender(const fs::path& dir, const std::string& args = "") {
   startup.hStdInput = nul;
   startup.hStdOutput = writeEnd;
   startup.hStdError = nul;
-  std::wstring command = L"\"" + ProgramPath().wstring() + L"\" " + fs::path(args).wstring();
+  std::wstring command =
+      L"\"" + ProgramPath().wstring() + L"\" " + std::wstring(args.begin(), args.end());
   PROCESS_INFORMATION process{};
   const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                       dir.wstring().c_str(), &startup, &process);
