@@ -10,7 +10,8 @@ source scripts/lib.sh
 
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev
                 libgtest-dev googletest fonts-wqy-zenhei)
-TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick python3 python3-aiosmtpd sox)
+# trayer gives the window tests a real notification area.
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox)
 
 build() {  # preset [targets...]
   local preset=$1; shift
@@ -28,22 +29,16 @@ prepare_runtime() {
 
 cmd_run() {
   install_missing "${BUILD_PACKAGES[@]}"
-  build default
+  build default --target postwing
   local rt=$ROOT/build/default/runtime
   prepare_runtime "$rt"
-  if [ -x build/default/src/ui/postwing ]; then
-    cd "$rt" && exec "$ROOT/build/default/src/ui/postwing"
-  elif [ -x build/default/src/tools/postwing-send ]; then
-    cd "$rt" && exec "$ROOT/build/default/src/tools/postwing-send" --help
-  else
-    echo "The window program is not built yet; the core library and its tests are."
-  fi
+  cd "$rt" && exec "$ROOT/build/default/src/ui/postwing"
 }
 
 cmd_test() {
   install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
   echo "== build and test (default)"
-  build default
+  build default --target postwing
   ctest --preset default
   echo "== build and test the core under AddressSanitizer and UndefinedBehaviorSanitizer"
   build asan
