@@ -4,6 +4,7 @@
 // exit status is 0 when the run succeeded and 1 otherwise.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "dispatch/batch_run.h"
@@ -69,9 +70,16 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  CHeadlessHost host;
-  CBatchRun run(host);
-  run.m_bShowResult = 1;
-  run.Run();
-  return run.m_strError.empty() ? 0 : 1;
+  try {
+    CHeadlessHost host;
+    CBatchRun run(host);
+    run.m_bShowResult = 1;
+    run.Run();
+    return run.m_strError.empty() ? 0 : 1;
+  } catch (const std::exception& e) {
+    // The core reports failures as results; this is for what it cannot, such
+    // as running out of memory on a huge mail file.
+    std::fprintf(stderr, "postwing-send: %s\n", e.what());
+    return 1;
+  }
 }

@@ -1,6 +1,7 @@
 #include "ui/app/mailer_dlg.h"
 
 #include <algorithm>
+#include <exception>
 
 #include <wx/button.h>
 #include <wx/dcclient.h>
@@ -369,11 +370,17 @@ void CMailerDlg::ScheduleTick() {
 bool CMailerDlg::RunBatch(int showResult) {
   if (m_bRunInProgress) return false;
   m_bRunInProgress = true;
-  {
+  // The core reports failures as results; this only keeps anything it could
+  // still throw (memory exhausted by a huge mail file) out of the event loop,
+  // and leaves the window ready for the next run.
+  try {
     CBatchRun run(*this);
     run.m_bShowResult = showResult;
     if (m_nSmtpPortForTests) run.SetSmtpPortForTests(m_nSmtpPortForTests);
     run.Run();
+  } catch (const std::exception& e) {
+    AppMessageBox(wxString::FromUTF8("邮件发送错误!\n") + wxString::FromUTF8(e.what()),
+                  wxOK | wxICON_EXCLAMATION, this);
   }
   m_bRunInProgress = false;
   return true;
