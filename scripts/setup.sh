@@ -38,7 +38,7 @@ cmd_run() {
 cmd_test() {
   install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
   echo "== build and test (default)"
-  build default --target postwing
+  build default
   ctest --preset default
   echo "== build and test the core under AddressSanitizer and UndefinedBehaviorSanitizer"
   build asan
