@@ -5,6 +5,7 @@
 
 #include "dispatch/footer.h"
 #include "dispatch/run_report.h"
+#include "dispatch/run_tracker.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/dirs.h"
@@ -25,6 +26,8 @@ struct Texts {
   std::string noAddressFile = platform::FromUtf8("没有设置邮件地址列表文件.");
   std::string cannotOpenAddressFile = platform::FromUtf8("无法打开邮件地址列表文件.");
   std::string cannotOpenMailFile = platform::FromUtf8("无法打开邮件文件.");
+  std::string stopped = platform::FromUtf8("发送已停止.");
+  std::string stoppedStatus = platform::FromUtf8("已停止");
 };
 
 const Texts& T() {
@@ -77,9 +80,13 @@ void CBatchRun::Run() {
   if (sound.m_bPlay) PlayWave(sound.m_strBeginWave);
 
   m_host.ReloadMailSource();
-  const std::string mailDir = m_host.TakeMailSource().m_strMailDir;
+  const CMailSource source = m_host.TakeMailSource();
+  const std::string& mailDir = source.m_strMailDir;
   m_nMailCount = 0;
   m_nAddressCount = 0;
+  m_bStopped = false;
+  CRunTracker tracker(m_host);
+  m_pTracker = &tracker;
 
   std::string message;
   std::vector<platform::DirEntry> entries;
@@ -88,24 +95,34 @@ void CBatchRun::Run() {
     message = T().mailDir + " <" + mailDir + "> " + T().noMail;
     m_strError = T().emptyFolder;
   } else {
-    bool allSent = true;
-    for (const platform::DirEntry& entry : entries) {
-      if (entry.m_bDirectory || entry.m_bSpecial) continue;
-      ++m_nMailCount;
-      if (!SendMailFile(entry.m_strName)) {
+    bool allSent = tracker.Start(m_strStartDir, source, m_bResume != 0, m_strError);
+    for (auto entry = entries.begin(); allSent && entry != entries.end(); ++entry) {
+      if (entry->m_bDirectory || entry->m_bSpecial || tracker.SkipFile()) continue;
+      // The pace and a stop come before the file counts as reached.
+      if (!tracker.Ready()) {
         allSent = false;
         break;
       }
+      ++m_nMailCount;
+      allSent = SendMailFile(entry->m_strName);
     }
+    tracker.Finish(allSent);
+    m_bStopped = tracker.Stopped();
     const CSoundSettings endSound = m_host.SoundSettings();
     if (allSent) {
       message = T().allSent;
       if (endSound.m_bPlay) PlayWave(endSound.m_strOkWave);
     } else {
-      message = T().runFailed + m_strError;
+      if (m_bStopped) {
+        m_strError = T().stoppedStatus;
+        message = T().stopped;
+      } else {
+        message = T().runFailed + m_strError;
+      }
       if (endSound.m_bPlay) PlayWave(endSound.m_strErrWave);
     }
   }
+  m_pTracker = nullptr;
 
   if (m_bShowResult) m_host.ShowMessage(message);
   startDir.Restore();
@@ -128,8 +145,7 @@ bool CBatchRun::SendMailFile(std::string fileName) {
   // body itself: a line is sent once the next non-blank line has been read, so
   // a large mail to one address is never held twice by the run.
   auto send = [&](std::string recipients, std::string sessionBody) {
-    ++m_nAddressCount;
-    return SendToRecipients(std::move(recipients), source.m_strSubject, std::move(sessionBody));
+    return SendMessage(std::move(recipients), source.m_strSubject, std::move(sessionBody));
   };
   std::string pending;
   std::string line;
@@ -140,6 +156,20 @@ bool CBatchRun::SendMailFile(std::string fileName) {
     pending = std::move(recipients);
   }
   if (!pending.empty()) return send(std::move(pending), std::move(body));
+  return true;
+}
+
+bool CBatchRun::SendMessage(std::string recipients, const std::string& subject,
+                            std::string body) {
+  if (m_pTracker == nullptr) {
+    ++m_nAddressCount;
+    return SendToRecipients(std::move(recipients), subject, std::move(body));
+  }
+  if (m_pTracker->SkipMessage()) return true;
+  if (!m_pTracker->Ready()) return false;
+  ++m_nAddressCount;
+  if (!SendToRecipients(std::move(recipients), subject, std::move(body))) return false;
+  m_pTracker->Accepted();
   return true;
 }
 

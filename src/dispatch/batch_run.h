@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "dispatch/run_control.h"
 #include "settings/mail_source.h"
 #include "settings/smtp_account.h"
 #include "settings/sound_settings.h"
@@ -27,7 +29,15 @@ class CBatchHost {
   virtual void ShowMessage(const std::string& text) = 0;
   // Plays a wave synchronously; `path` in the code page.
   virtual void PlayCue(const std::string& path) = 0;
+  // Where the run stands: after counting, when a message starts and when the
+  // server has accepted it.
+  virtual void ShowProgress(const RunProgress& progress) { (void)progress; }
+  // Whether a stop has been asked for (a StopLevel); asked before every
+  // message, during the pace's pauses and while a socket waits.
+  virtual int StopLevel() { return StopNone; }
 };
+
+class CRunTracker;
 
 // Directory plus the native separator (unless it already ends in one, or in
 // ":" on Windows) plus a name.
@@ -47,10 +57,16 @@ class CBatchRun {
   void WriteReportLine();
 
   int m_bShowResult = 0;
+  // Continue the run the journal describes, after its last accepted message,
+  // instead of starting again.
+  int m_bResume = 0;
   std::string m_strError;
   std::int32_t m_nMailCount = 0;
   std::int32_t m_nAddressCount = 0;
   std::string m_strStartDir;
+
+  // Whether the last Run ended because a stop was asked for.
+  bool Stopped() const { return m_bStopped; }
 
   // For tests only: the SMTP port of every session (25 otherwise).
   void SetSmtpPortForTests(unsigned int port) { m_nSmtpPort = port; }
@@ -62,7 +78,13 @@ class CBatchRun {
   // Plays a wave named relative to the start directory, or absolute.
   void PlayWave(const std::string& name);
 
+  // Sends one address line, unless a continued run had sent it; false when
+  // it failed or a stop was asked for.
+  bool SendMessage(std::string recipients, const std::string& subject, std::string body);
+
   CBatchHost& m_host;
+  CRunTracker* m_pTracker = nullptr;  // while Run works
+  bool m_bStopped = false;
   unsigned int m_nSmtpPort = 25;
   bool m_bMailTextRead = false;  // whether the last ReadMailText opened its file
 };

@@ -24,6 +24,8 @@ constexpr ReplyRow kReplyTable[] = {
 const char kSocketError[] = "Socket Error";
 const char kMustBeConnected[] = "Must be connected";
 const char kMailerLine[] = "X-Mailer: CSMTP class for MFC\r\n";
+// How long the QUIT to a server given up on may wait to go out.
+constexpr int kQuitAfterAbandonMs = 1000;
 
 // The session's own messages, in the program's code page.
 struct SessionTexts {
@@ -94,6 +96,7 @@ bool CSMTP::Connect() {
   if (m_bConnected) return true;
   m_bConnected = 1;
   m_bStalled = false;
+  m_bAbandoned = false;
   if (!m_socket.Create()) {
     m_strError = Texts().m_strNoSocket;
     m_bConnected = 0;
@@ -186,13 +189,20 @@ bool CSMTP::SendTransaction(CMailItem& item) {
       !m_socket.Send({item.m_strHeader, kMailerLine, "\r\n", item.m_strBody, "\r\n.\r\n"},
                      m_timeouts.m_nReplyMs) &&
       m_socket.TimedOut()) {
-    m_bStalled = true;
+    NoteStall();
   }
   return ExpectReplyWithin(ReplyOk, m_timeouts.m_nDataEndMs);
 }
 
 bool CSMTP::Disconnect() {
   if (!m_bConnected) return true;
+  if (m_bAbandoned) {
+    // The wait was given up (a run being stopped, the server silent): QUIT
+    // goes out without waiting for its answer, and the connection closes.
+    m_socket.Send("QUIT\r\n", kQuitAfterAbandonMs);
+    CloseSocket();
+    return false;
+  }
   SendText("QUIT\r\n");
   bool closed = ExpectReply(ReplyClosing);
   CloseSocket();
@@ -233,14 +243,19 @@ bool CSMTP::ReceiveReply(int timeoutMs) {
   std::memset(m_szReply, 0, sizeof m_szReply);
   if (m_bStalled) return false;
   if (m_socket.Receive(m_szReply, kReplySize, timeoutMs) >= 0) return true;
-  if (m_socket.TimedOut()) m_bStalled = true;
+  if (m_socket.TimedOut()) NoteStall();
   return false;
 }
 
 // Sends one command; its result shows in the next reply read.
 void CSMTP::SendText(std::string_view text) {
   if (m_bStalled) return;
-  if (!m_socket.Send(text, m_timeouts.m_nReplyMs) && m_socket.TimedOut()) m_bStalled = true;
+  if (!m_socket.Send(text, m_timeouts.m_nReplyMs) && m_socket.TimedOut()) NoteStall();
+}
+
+void CSMTP::NoteStall() {
+  m_bStalled = true;
+  if (m_socket.Abandoned()) m_bAbandoned = true;
 }
 
 void CSMTP::CloseSocket() {

@@ -70,6 +70,8 @@ class CSMTP {
   bool ExpectReplyWithin(ReplyKind kind, int timeoutMs);
   bool ReceiveReply(int timeoutMs);
   void SendText(std::string_view text);
+  // A wait timed out or was abandoned: the conversation is out of step.
+  void NoteStall();
   bool LogIn();
   void CloseSocket();
 
@@ -88,5 +90,7 @@ class CSMTP {
   // Set when a wait timed out: the conversation is out of step, so later
   // receives fail at once instead of waiting again.
   bool m_bStalled = false;
+  // Set when the stall was the socket's abandon check giving up the wait.
+  bool m_bAbandoned = false;
   SmtpTimeouts m_timeouts;
 };

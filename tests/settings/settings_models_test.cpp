@@ -43,10 +43,11 @@ TEST_F(SettingsModels, FirstSaveOfEachModelCreatesItsSection) {
   source.m_strMailDir = "/home/u/\xD3\xCA\xBC\xFE";
   source.m_strAddressFile = "addr.txt";
   source.m_strSubject = "\xC4\xE3\xBA\xC3";
+  source.m_nRate = 30;
   source.WriteSettings();
   const std::string maildir =
       "[maildir]\r\nmaildir=/home/u/\xD3\xCA\xBC\xFE\r\naddress=addr.txt\r\n"
-      "mailsubject=\xC4\xE3\xBA\xC3\r\n";
+      "mailsubject=\xC4\xE3\xBA\xC3\r\nrate=30\r\n";
   EXPECT_EQ(Stored(), smtp + maildir);
 
   CTimerSettings timer;
@@ -73,6 +74,7 @@ TEST_F(SettingsModels, FirstSaveOfEachModelCreatesItsSection) {
   EXPECT_EQ(source2.m_strMailDir, source.m_strMailDir);
   EXPECT_EQ(source2.m_strAddressFile, source.m_strAddressFile);
   EXPECT_EQ(source2.m_strSubject, source.m_strSubject);
+  EXPECT_EQ(source2.m_nRate, 30);
   CTimerSettings timer2;
   timer2.ReadSettings();
   EXPECT_EQ(timer2.m_nHour, 7);
@@ -117,6 +119,16 @@ TEST_F(SettingsModels, MissingIniDirectoryStoresNothing) {
 TEST_F(SettingsModels, FlagsReadByTheirLeadingNumber) {
   MakeIniDir();
   m_dir.WriteFile("ini/Stmp.Ini", "[smtp]\r\nemstp=yes\r\n[timer]\r\nhour=7pm\r\nminute=\r\ntimer=2\r\n");
+  // A file from before the pace setting, or one with a negative rate: no limit.
+  CMailSource source;
+  source.m_nRate = 5;
+  source.ReadSettings();
+  EXPECT_EQ(source.m_nRate, 0);
+  m_dir.WriteFile("ini/Stmp.Ini", "[maildir]\r\nrate=-3\r\n");
+  source.ReadSettings();
+  EXPECT_EQ(source.m_nRate, 0);
+  m_dir.WriteFile("ini/Stmp.Ini", "[smtp]\r\nemstp=yes\r\n[timer]\r\nhour=7pm\r\nminute=\r\ntimer=2\r\n");
+
   CSmtpAccount account;
   account.m_bAuth = 1;
   account.ReadSettings();
