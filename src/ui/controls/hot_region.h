@@ -11,11 +11,13 @@
 #include <wx/gdicmn.h>
 #include <wx/string.h>
 
+class CLinkOpener;
 class wxWindow;
 
 class CHotRegion {
  public:
-  CHotRegion() = default;
+  // `opener` must outlive the region.
+  explicit CHotRegion(CLinkOpener& opener) : m_opener(opener) {}
 
   void Init(wxWindow* owner, int left, int top, int right, int bottom);
   // Shows the hand cursor over the region from now on.
@@ -31,6 +33,7 @@ class CHotRegion {
   bool Contains(const wxPoint& point) const;
 
  private:
+  CLinkOpener& m_opener;
   wxWindow* m_pOwner = nullptr;
   bool m_bHandEnabled = false;
   wxCursor m_hHand;

@@ -6,15 +6,21 @@
 
 #include <wx/html/htmlwin.h>
 
+class CLinkOpener;
+
 class CMyVw : public wxHtmlWindow {
  public:
   CMyVw() = default;
 
   bool SetPage(const wxString& source) override;
+  // What opens web and mail links (must outlive the view); without one they
+  // are not followed.
+  void SetOpener(CLinkOpener* opener) { m_pOpener = opener; }
 
- protected:
   void OnLinkClicked(const wxHtmlLinkInfo& link) override;
 
  private:
+  CLinkOpener* m_pOpener = nullptr;
+
   wxDECLARE_DYNAMIC_CLASS(CMyVw);
 };
