@@ -103,11 +103,11 @@ void ShowAndWait(wxWindow* frame) {
 
 namespace {
 
-// Waits until the window under `screen` has seen a mouse event of `type`.
+// Waits until `window` has seen a mouse event of `type`.
 class CMouseWitness {
  public:
-  CMouseWitness(const wxPoint& screen, const wxEventTypeTag<wxMouseEvent>& type) : m_type(type) {
-    m_pWindow = wxFindWindowAtPoint(screen);
+  CMouseWitness(wxWindow* window, const wxEventTypeTag<wxMouseEvent>& type)
+      : m_type(type), m_pWindow(window) {
     if (m_pWindow != nullptr) m_pWindow->Bind(m_type, &CMouseWitness::OnMouse, this);
   }
   ~CMouseWitness() {
@@ -133,17 +133,21 @@ class CMouseWitness {
 
 void MovePointer(const wxPoint& screen) {
   if (wxGetMousePosition() == screen) return;
-  CMouseWitness witness(screen, wxEVT_MOTION);
+  // While the button is held, moves go to the window where it was pressed.
+  CMouseWitness witness(wxFindWindowAtPoint(wxGetMouseState().LeftIsDown() ? wxGetMousePosition()
+                                                                           : screen),
+                        wxEVT_MOTION);
   wxUIActionSimulator().MouseMove(screen);
   EXPECT_TRUE(WaitUntil([&] { return wxGetMousePosition() == screen; }))
       << "the pointer did not reach " << screen.x << "," << screen.y;
-  witness.Wait();
+  EXPECT_TRUE(witness.Wait()) << "no window saw the pointer move to " << screen.x << ","
+                              << screen.y;
   DispatchPending();
 }
 
 void ClickAt(const wxPoint& screen) {
   MovePointer(screen);
-  CMouseWitness witness(screen, wxEVT_LEFT_UP);
+  CMouseWitness witness(wxFindWindowAtPoint(screen), wxEVT_LEFT_UP);
   wxUIActionSimulator().MouseClick();
   EXPECT_TRUE(witness.Wait()) << "no window saw the click at " << screen.x << "," << screen.y;
   DispatchPending();
