@@ -25,7 +25,7 @@ class CHotRegion {
   // Whether the pointer, read now, is inside. Inside, the owner shows the hand
   // (when enabled); outside, the cursor the hand replaced comes back.
   bool HitTest();
-  // Opens `url` with the system's handler in a maximised window; the result is
+  // Opens `url` with the region's opener in a maximised window; the result is
   // ignored.
   void Open(const wxString& url);
 

@@ -1,7 +1,8 @@
 // CMyVw: the HTML view of the help page, a wxHtmlWindow created at run time
 // from its class name "CMyVw". It shows local pages; Chinese paragraphs wrap
 // at the view's width (see ui/common/cjk_breaks.h), and links to web or mail
-// addresses open with the system's handler instead of inside the view.
+// addresses open with the opener the page gives it (SetOpener) instead of
+// inside the view.
 #pragma once
 
 #include <wx/html/htmlwin.h>
