@@ -86,7 +86,7 @@ class BatchRunTest : public ::testing::Test {
     EXPECT_EQ(m_run.m_strStartDir, m_start);
   }
 
-  std::string Cue(const std::string& name) const { return "cue:" + JoinPath(m_start, name); }
+  std::string Cue(const std::string& name) const { return "cue:" + platform::JoinPath(m_start, name); }
 
   // The mail files of `folder` in the order the run walks them.
   std::vector<std::string> MailOrder(const std::string& folder) const {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "dispatch/batch_run.h"
+#include "platform/dirs.h"
 #include "dispatch/batch_run_fixture.h"
 
 namespace {
@@ -59,12 +60,12 @@ TEST_F(BatchRunTest, SkipsPipesInTheMailFolder) {
 }
 
 TEST(BatchRunPaths, JoinPathAddsOneSeparator) {
-  EXPECT_EQ(JoinPath("/start", "list.txt"), "/start/list.txt");
-  EXPECT_EQ(JoinPath("/", "list.txt"), "/list.txt");
-  EXPECT_EQ(JoinPath("", "list.txt"), "/list.txt");
-  EXPECT_EQ(JoinPath("/start", "/abs/list.txt"), "/start//abs/list.txt");
-  EXPECT_EQ(ResolveUnder("/start", "/abs/list.txt"), "/abs/list.txt");
-  EXPECT_EQ(ResolveUnder("/start", "sub/list.txt"), "/start/sub/list.txt");
+  EXPECT_EQ(platform::JoinPath("/start", "list.txt"), "/start/list.txt");
+  EXPECT_EQ(platform::JoinPath("/", "list.txt"), "/list.txt");
+  EXPECT_EQ(platform::JoinPath("", "list.txt"), "/list.txt");
+  EXPECT_EQ(platform::JoinPath("/start", "/abs/list.txt"), "/start//abs/list.txt");
+  EXPECT_EQ(platform::ResolveUnder("/start", "/abs/list.txt"), "/abs/list.txt");
+  EXPECT_EQ(platform::ResolveUnder("/start", "sub/list.txt"), "/start/sub/list.txt");
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <wx/panel.h>
 #include <wx/uiaction.h>
 
-#include "dispatch/maker.h"
+#include "product/maker.h"
 #include "support/fake_shell.h"
 #include "support/temp_dir.h"
 #include "ui/pages/banner_page.h"

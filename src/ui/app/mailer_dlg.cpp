@@ -358,7 +358,7 @@ void CMailerDlg::OnScheduleTick(wxTimerEvent&) { ScheduleTick(); }
 void CMailerDlg::ScheduleTick() {
   const platform::UtcTime now = platform::NowUtc();
   const CTimerPage& timer = *m_pages.m_pTimer;
-  if (timer.m_nHour != HourUtcPlus8(now.hour) || timer.m_nMinute != now.minute) {
+  if (timer.m_nHour != platform::HourUtcPlus8(now.hour) || timer.m_nMinute != now.minute) {
     g_scheduleFired = 0;
     return;
   }
