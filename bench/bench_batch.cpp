@@ -108,10 +108,10 @@ void MeasureJournal(const fs::path& dir) {
   RunInputs inputs;
   inputs.m_strMailDir = "mail";
   inputs.m_nTotal = kMarks;
-  const std::string path = (dir / "ini" / "bench.jnl").string();
+  const fs::path path = dir / "ini" / "bench.jnl";
   CRunJournal journal;
   if (!journal.Begin(path, inputs)) {
-    std::printf("journal: cannot write %s\n", path.c_str());
+    std::printf("journal: cannot write %s\n", path.string().c_str());
     return;
   }
   auto start = Clock::now();

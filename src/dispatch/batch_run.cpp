@@ -26,6 +26,9 @@ struct Texts {
   std::string noAddressFile = platform::FromUtf8("没有设置邮件地址列表文件.");
   std::string cannotOpenAddressFile = platform::FromUtf8("无法打开邮件地址列表文件.");
   std::string cannotOpenMailFile = platform::FromUtf8("无法打开邮件文件.");
+  std::string cannotReturn = platform::FromUtf8("无法回到启动目录 <");
+  std::string nowIn = platform::FromUtf8(">，工作目录已改为 <");
+  std::string nowInEnd = platform::FromUtf8(">。");
   std::string stopped = platform::FromUtf8("发送已停止.");
   std::string stoppedStatus = platform::FromUtf8("已停止");
 };
@@ -39,43 +42,25 @@ const Texts& T() {
 // never stays inside the mail folder.
 class CStartDirGuard {
  public:
-  explicit CStartDirGuard(const std::string& dir) : m_dir(dir) {}
+  explicit CStartDirGuard(const std::filesystem::path& dir) : m_dir(dir) {}
   ~CStartDirGuard() {
-    if (m_bArmed) platform::SetWorkingDir(m_dir);
+    if (m_bArmed && !platform::SetWorkingDirPath(m_dir)) platform::EnterNearestDir(m_dir);
   }
-  void Restore() {
-    platform::SetWorkingDir(m_dir);
-    m_bArmed = false;
-  }
+  void Disarm() { m_bArmed = false; }
 
  private:
-  const std::string& m_dir;
+  const std::filesystem::path& m_dir;
   bool m_bArmed = true;
 };
 
 }  // namespace
 
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  std::string path = directory;
-  if (!platform::EndsInSeparator(path)) path += platform::DirSeparator();
-  path += name;
-  return path;
-}
-
-std::string ResolveUnder(const std::string& directory, const std::string& name) {
-  return platform::IsAbsolutePath(name) ? name : JoinPath(directory, name);
-}
-
-int HourUtcPlus8(int utcHour) {
-  const int hour = utcHour + 8;
-  return hour >= 24 ? hour - 24 : hour;
-}
-
 CBatchRun::CBatchRun(CBatchHost& host) : m_host(host) {}
 
 void CBatchRun::Run() {
-  m_strStartDir = platform::GetWorkingDir();
-  CStartDirGuard startDir(m_strStartDir);
+  m_startDir = platform::WorkingDirPath();
+  m_strStartDir = m_startDir.empty() ? std::string() : platform::PathToCodePage(m_startDir);
+  CStartDirGuard startDir(m_startDir);
   const CSoundSettings sound = m_host.SoundSettings();
   if (sound.m_bPlay) PlayWave(sound.m_strBeginWave);
 
@@ -95,7 +80,7 @@ void CBatchRun::Run() {
     message = T().mailDir + " <" + mailDir + "> " + T().noMail;
     m_strError = T().emptyFolder;
   } else {
-    bool allSent = tracker.Start(m_strStartDir, source, m_bResume != 0, m_strError);
+    bool allSent = tracker.Start(m_startDir, source, m_bResume != 0, m_strError);
     for (auto entry = entries.begin(); allSent && entry != entries.end(); ++entry) {
       if (entry->m_bDirectory || entry->m_bSpecial || tracker.SkipFile()) continue;
       // The pace and a stop come before the file counts as reached.
@@ -104,7 +89,7 @@ void CBatchRun::Run() {
         break;
       }
       ++m_nMailCount;
-      allSent = SendMailFile(entry->m_strName);
+      allSent = SendNativeMailFile(entry->m_native);
     }
     tracker.Finish(allSent);
     m_bStopped = tracker.Stopped();
@@ -124,51 +109,55 @@ void CBatchRun::Run() {
   }
   m_pTracker = nullptr;
 
+  // Back to the start directory before the box, so that the message can say
+  // when that failed, and so that a scheduled run starting while the box is
+  // open takes the right start directory.
+  message += RestoreStartDir();
+  startDir.Disarm();
   if (m_bShowResult) m_host.ShowMessage(message);
-  startDir.Restore();
   WriteReportLine();
 }
 
 bool CBatchRun::SendMailFile(std::string fileName) {
+  return SendNativeMailFile(platform::FindNativePath(fileName));
+}
+
+bool CBatchRun::SendNativeMailFile(const std::filesystem::path& file) {
   const CMailSource source = m_host.TakeMailSource();
   std::string body;
-  ReadMailText(std::move(fileName), body);
+  ReadNativeMailText(file, body);
   if (!m_bMailTextRead) return FailSending(T().cannotOpenMailFile);
   if (source.m_strAddressFile.empty()) return FailSending(T().noAddressFile);
 
   platform::CTextFileReader list;
-  if (!list.Open(ResolveUnder(m_strStartDir, source.m_strAddressFile))) {
+  if (!list.OpenNative(UnderStartDir(source.m_strAddressFile))) {
     return FailSending(T().cannotOpenAddressFile);
   }
   m_nAddressCount = 0;
-  // Each session gets a copy of the body, except the last one, which takes the
-  // body itself: a line is sent once the next non-blank line has been read, so
-  // a large mail to one address is never held twice by the run.
-  auto send = [&](std::string recipients, std::string sessionBody) {
-    return SendMessage(std::move(recipients), source.m_strSubject, std::move(sessionBody));
-  };
-  std::string pending;
+  // CR LF line ends once, here: each session then gets a copy that its own
+  // conversion leaves as it is, so a large mail is held twice at most.
+  NormalizeLineEnds(body);
+  // One line at a time, each sent before the next is read, so that a list
+  // fed through a pipe is sent as it arrives.
   std::string line;
   while (list.ReadLine(line)) {
     std::string recipients = TrimWhiteSpace(line);
     if (recipients.empty()) continue;
-    if (!pending.empty() && !send(std::move(pending), body)) return false;
-    pending = std::move(recipients);
+    if (!SendMessage(std::move(recipients), source.m_strSubject, body)) return false;
   }
-  if (!pending.empty()) return send(std::move(pending), std::move(body));
   return true;
 }
 
 bool CBatchRun::SendMessage(std::string recipients, const std::string& subject,
-                            std::string body) {
+                            const std::string& body) {
   if (m_pTracker == nullptr) {
     ++m_nAddressCount;
-    return SendToRecipients(std::move(recipients), subject, std::move(body));
+    return SendToRecipients(std::move(recipients), subject, body);
   }
   if (m_pTracker->SkipMessage()) return true;
   if (!m_pTracker->Ready()) return false;
   ++m_nAddressCount;
-  if (!SendToRecipients(std::move(recipients), subject, std::move(body))) return false;
+  if (!SendToRecipients(std::move(recipients), subject, body)) return false;
   m_pTracker->Accepted();
   return true;
 }
@@ -197,16 +186,20 @@ bool CBatchRun::SendToRecipients(std::string recipients, std::string subject, st
 }
 
 void CBatchRun::ReadMailText(std::string fileName, std::string& body) {
+  ReadNativeMailText(platform::FindNativePath(fileName), body);
+}
+
+void CBatchRun::ReadNativeMailText(const std::filesystem::path& file, std::string& body) {
   body.clear();
   m_bMailTextRead = false;
-  platform::CTextFileReader file;
-  if (!file.Open(fileName)) return;
+  platform::CTextFileReader reader;
+  if (!reader.OpenNative(file)) return;
   m_bMailTextRead = true;
   // Text mode only shrinks the file, but for the "\n" after a last line
   // without one, so the size bounds the body.
-  body.reserve(platform::FileSizeOrZero(fileName) + 1 + MailFooter().size());
+  body.reserve(platform::NativeFileSizeOrZero(file) + 1 + MailFooter().size());
   std::string line;
-  while (file.ReadLine(line)) {
+  while (reader.ReadLine(line)) {
     body += line;
     body += '\n';
   }
@@ -214,7 +207,10 @@ void CBatchRun::ReadMailText(std::string fileName, std::string& body) {
 }
 
 void CBatchRun::WriteReportLine() {
+  // By the start directory's full path: the file is the start directory's
+  // even when the run could not go back there.
   AppendReportRecord(
+      m_startDir,
       FormatReportRecord(platform::NowUtc(), m_nMailCount, m_nAddressCount, m_strError));
 }
 
@@ -225,5 +221,17 @@ bool CBatchRun::FailSending(const std::string& error) {
 }
 
 void CBatchRun::PlayWave(const std::string& name) {
-  m_host.PlayCue(ResolveUnder(m_strStartDir, name));
+  m_host.PlayCue(platform::ResolveUnder(m_strStartDir, name));
+}
+
+std::filesystem::path CBatchRun::UnderStartDir(const std::string& name) const {
+  if (m_startDir.empty()) return platform::FindNativePath(platform::ResolveUnder(m_strStartDir, name));
+  return platform::FindNativePath(name, m_startDir);
+}
+
+std::string CBatchRun::RestoreStartDir() {
+  if (platform::SetWorkingDirPath(m_startDir)) return std::string();
+  const std::filesystem::path now = platform::EnterNearestDir(m_startDir);
+  return "\n" + T().cannotReturn + m_strStartDir + T().nowIn + platform::PathToCodePage(now) +
+         T().nowInEnd;
 }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <filesystem>
 #include <string>
 
 #include "dispatch/run_control.h"
@@ -39,21 +39,18 @@ class CBatchHost {
 
 class CRunTracker;
 
-// Directory plus the native separator (unless it already ends in one, or in
-// ":" on Windows) plus a name.
-std::string JoinPath(const std::string& directory, const std::string& name);
-
-// The hour of UTC+8 for a UTC hour.
-int HourUtcPlus8(int utcHour);
-
 class CBatchRun {
  public:
   explicit CBatchRun(CBatchHost& host);
 
   void Run();
+  // Sends one mail file of the working directory to every address line. The
+  // run passes the names the folder listing gave, as native paths.
   bool SendMailFile(std::string fileName);
+  bool SendNativeMailFile(const std::filesystem::path& file);
   bool SendToRecipients(std::string recipients, std::string subject, std::string body);
   void ReadMailText(std::string fileName, std::string& body);
+  void ReadNativeMailText(const std::filesystem::path& file, std::string& body);
   void WriteReportLine();
 
   int m_bShowResult = 0;
@@ -63,6 +60,8 @@ class CBatchRun {
   std::string m_strError;
   std::int32_t m_nMailCount = 0;
   std::int32_t m_nAddressCount = 0;
+  // The start directory in the code page, for names joined under it and for
+  // messages; the run itself goes back by the native path it read.
   std::string m_strStartDir;
 
   // Whether the last Run ended because a stop was asked for.
@@ -77,17 +76,21 @@ class CBatchRun {
   bool FailSending(const std::string& error);
   // Plays a wave named relative to the start directory, or absolute.
   void PlayWave(const std::string& name);
+  // A name from the settings, relative to the start directory or absolute.
+  std::filesystem::path UnderStartDir(const std::string& name) const;
+  // Makes the start directory the working directory again. When it cannot be
+  // entered (removed or renamed meanwhile), enters the nearest folder that can
+  // be and returns the text that says so; "" when all went well.
+  std::string RestoreStartDir();
 
   // Sends one address line, unless a continued run had sent it; false when
   // it failed or a stop was asked for.
-  bool SendMessage(std::string recipients, const std::string& subject, std::string body);
+  bool SendMessage(std::string recipients, const std::string& subject, const std::string& body);
 
   CBatchHost& m_host;
   CRunTracker* m_pTracker = nullptr;  // while Run works
   bool m_bStopped = false;
   unsigned int m_nSmtpPort = 25;
   bool m_bMailTextRead = false;  // whether the last ReadMailText opened its file
+  std::filesystem::path m_startDir;  // as the system gave it; empty if unknown
 };
-
-// `name` itself when it is an absolute path, else JoinPath(directory, name).
-std::string ResolveUnder(const std::string& directory, const std::string& name);

@@ -8,7 +8,9 @@
 // Where a run stands. Positions count every message of the run in order
 // (mail files x non-blank address lines), those a continued run skips included.
 struct RunProgress {
-  std::int64_t m_nTotal = 0;        // messages the whole run sends
+  // Messages the whole run sends; negative when they cannot be counted
+  // beforehand (an address list fed through a pipe).
+  std::int64_t m_nTotal = 0;
   std::int64_t m_nDone = 0;         // accepted by the server, skipped ones included
   std::int64_t m_nSentThisRun = 0;  // accepted in this run
   bool m_bSending = false;          // message m_nDone + 1 is in progress

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "dispatch/batch_run.h"
 #include "dispatch/run_report.h"
+#include "platform/codepage.h"
 #include "platform/dirs.h"
 #include "platform/textfile.h"
 
@@ -58,8 +58,8 @@ bool ReadStamp(std::istringstream& in, platform::FileStamp& stamp) {
 
 }  // namespace
 
-std::string JournalPath(const std::string& startDir) {
-  return JoinPath(JoinPath(startDir, "ini"), kJournalName);
+std::filesystem::path JournalPath(const std::filesystem::path& startDir) {
+  return startDir / "ini" / kJournalName;
 }
 
 std::string FormatJournalHeader(const RunInputs& inputs) {
@@ -123,10 +123,10 @@ bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done
   return true;
 }
 
-bool CountAddressLines(const std::string& path, std::int64_t& lines) {
+bool CountAddressLines(const std::filesystem::path& path, std::int64_t& lines) {
   lines = 0;
   platform::CTextFileReader list;
-  if (!list.Open(path)) return false;
+  if (!list.OpenNative(path)) return false;
   std::string line;
   while (list.ReadLine(line)) {
     if (!TrimWhiteSpace(line).empty()) ++lines;
@@ -134,35 +134,40 @@ bool CountAddressLines(const std::string& path, std::int64_t& lines) {
   return true;
 }
 
-RunInputs ReadRunInputs(const std::string& startDir, const CMailSource& source) {
+RunInputs ReadRunInputs(const std::filesystem::path& startDir, const CMailSource& source) {
   RunInputs inputs;
   inputs.m_strMailDir = source.m_strMailDir;
   inputs.m_strAddressFile = source.m_strAddressFile;
   inputs.m_strSubject = source.m_strSubject;
   std::vector<platform::DirEntry> entries;
   if (!source.m_strMailDir.empty()) {
-    const std::string folder = ResolveUnder(startDir, source.m_strMailDir);
-    if (platform::ListDirectory(folder, entries)) {
+    const std::filesystem::path folder = platform::FindNativePath(source.m_strMailDir, startDir);
+    if (platform::ListDirectory(platform::PathToCodePage(folder), entries)) {
       for (const platform::DirEntry& entry : entries) {
         if (entry.m_bDirectory || entry.m_bSpecial) continue;
         MailFileStamp file;
         file.m_strName = entry.m_strName;
-        platform::StampFile(JoinPath(folder, entry.m_strName), file.m_stamp);
+        platform::StampFile(folder / entry.m_native, file.m_stamp);
         inputs.m_files.push_back(file);
       }
     }
   }
   std::int64_t lines = 0;
   if (!source.m_strAddressFile.empty()) {
-    const std::string list = ResolveUnder(startDir, source.m_strAddressFile);
-    platform::StampFile(list, inputs.m_address);
+    const std::filesystem::path list = platform::FindNativePath(source.m_strAddressFile, startDir);
+    // A list that is no regular file (a pipe) cannot be read twice: the run
+    // goes without a total and without a journal.
+    if (!platform::StampFile(list, inputs.m_address)) {
+      inputs.m_nTotal = kUnknownTotal;
+      return inputs;
+    }
     CountAddressLines(list, lines);
   }
   inputs.m_nTotal = static_cast<std::int64_t>(inputs.m_files.size()) * lines;
   return inputs;
 }
 
-ResumePoint FindResumePoint(const std::string& startDir, const CMailSource& source) {
+ResumePoint FindResumePoint(const std::filesystem::path& startDir, const CMailSource& source) {
   ResumePoint point;
   std::string text;
   RunInputs journal;
@@ -177,15 +182,15 @@ ResumePoint FindResumePoint(const std::string& startDir, const CMailSource& sour
   return point;
 }
 
-bool CRunJournal::Begin(const std::string& path, const RunInputs& inputs) {
-  m_strPath = path;
+bool CRunJournal::Begin(const std::filesystem::path& path, const RunInputs& inputs) {
+  m_path = path;
   m_bUnsynced = false;
   m_lastSync = std::chrono::steady_clock::now();
   return m_file.Create(path, FormatJournalHeader(inputs));
 }
 
-bool CRunJournal::Continue(const std::string& path) {
-  m_strPath = path;
+bool CRunJournal::Continue(const std::filesystem::path& path) {
+  m_path = path;
   m_bUnsynced = false;
   m_lastSync = std::chrono::steady_clock::now();
   return m_file.OpenForAppend(path);
@@ -207,7 +212,7 @@ void CRunJournal::Accepted() {
 
 void CRunJournal::Remove() {
   m_file.Close();
-  if (!m_strPath.empty()) platform::RemoveFile(m_strPath);
+  if (!m_path.empty()) platform::RemoveFile(m_path);
 }
 
 void CRunJournal::Close() {

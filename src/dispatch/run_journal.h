@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,12 +36,16 @@ struct RunInputs {
   std::string m_strSubject;
   platform::FileStamp m_address;
   std::vector<MailFileStamp> m_files;  // in the order the run sends them
-  std::int64_t m_nTotal = 0;           // messages: files x non-blank address lines
+  // Messages: files x non-blank address lines; kUnknownTotal when the list is
+  // no regular file (a pipe is read once, by the run itself).
+  std::int64_t m_nTotal = 0;
   bool operator==(const RunInputs&) const = default;
 };
 
+inline constexpr std::int64_t kUnknownTotal = -1;
+
 // The journal's path under the start directory.
-std::string JournalPath(const std::string& startDir);
+std::filesystem::path JournalPath(const std::filesystem::path& startDir);
 
 // The header text for `inputs`, and its reading back.
 std::string FormatJournalHeader(const RunInputs& inputs);
@@ -51,12 +56,12 @@ bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done
 
 // Non-blank lines (after trimming) of a text file, read one line at a time;
 // false when the file cannot be opened.
-bool CountAddressLines(const std::string& path, std::int64_t& lines);
+bool CountAddressLines(const std::filesystem::path& path, std::int64_t& lines);
 
 // The inputs a run started now would send, as the run reads them: the mail
 // folder and address list named in `source`, relative to `startDir` unless
 // absolute. An unreadable folder or list counts as empty.
-RunInputs ReadRunInputs(const std::string& startDir, const CMailSource& source);
+RunInputs ReadRunInputs(const std::filesystem::path& startDir, const CMailSource& source);
 
 // Whether a run can continue the one the journal describes.
 struct ResumePoint {
@@ -69,16 +74,16 @@ struct ResumePoint {
   std::int64_t m_nDone = 0;
   std::int64_t m_nTotal = 0;
 };
-ResumePoint FindResumePoint(const std::string& startDir, const CMailSource& source);
+ResumePoint FindResumePoint(const std::filesystem::path& startDir, const CMailSource& source);
 
 // The journal of the run in progress.
 class CRunJournal {
  public:
   // Replaces any journal with a new one for `inputs`; false when it cannot be
   // written (the run then goes on without one).
-  bool Begin(const std::string& path, const RunInputs& inputs);
+  bool Begin(const std::filesystem::path& path, const RunInputs& inputs);
   // Goes on with the journal at `path`, whose count the run continues.
-  bool Continue(const std::string& path);
+  bool Continue(const std::filesystem::path& path);
   // One more message accepted.
   void Accepted();
   // The run finished: the journal goes.
@@ -88,7 +93,7 @@ class CRunJournal {
 
  private:
   platform::CJournalFile m_file;
-  std::string m_strPath;
+  std::filesystem::path m_path;
   std::chrono::steady_clock::time_point m_lastSync;
   bool m_bUnsynced = false;
 };

@@ -26,16 +26,26 @@ CRunTracker::CRunTracker(CBatchHost& host) : m_host(host) {
 
 CRunTracker::~CRunTracker() { platform::SetNetWaitAbandon(nullptr); }
 
-bool CRunTracker::Start(const std::string& startDir, const CMailSource& source, bool resume,
-                        std::string& error) {
+bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource& source,
+                        bool resume, std::string& error) {
   m_pace = CRunPace(source.m_nRate);
-  const RunInputs inputs = ReadRunInputs(startDir, source);
+  RunInputs inputs;
+  if (startDir.empty()) {
+    // Where the start directory cannot be told, neither can the names under it.
+    inputs.m_nTotal = kUnknownTotal;
+  } else {
+    inputs = ReadRunInputs(startDir, source);
+  }
   m_progress = RunProgress();
   m_progress.m_nTotal = inputs.m_nTotal;
-  m_nPerFile = inputs.m_files.empty()
+  m_nPerFile = inputs.m_files.empty() || inputs.m_nTotal < 0
                    ? 0
                    : inputs.m_nTotal / static_cast<std::int64_t>(inputs.m_files.size());
-  const std::string path = JournalPath(startDir);
+  const std::filesystem::path path = JournalPath(startDir);
+  if (resume && startDir.empty()) {
+    error = T().nothingToResume;
+    return false;
+  }
   if (resume) {
     std::string text;
     RunInputs journal;
@@ -54,8 +64,9 @@ bool CRunTracker::Start(const std::string& startDir, const CMailSource& source, 
     m_journal.Continue(path);
   } else if (inputs.m_nTotal > 0) {
     m_journal.Begin(path, inputs);
-  } else {
-    m_journal.Remove();  // nothing to send: no run to continue either
+  } else if (!startDir.empty()) {
+    // Nothing to send, or a list that cannot be read twice: no run to
+    // continue either.
     platform::RemoveFile(path);
   }
   Report();

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -28,7 +29,7 @@ class CRunTracker {
   // Before the first message: counts the run's messages and starts the
   // journal afresh, or, when `resume`, continues the journal's run. False
   // (with `error` set) when there is nothing to continue or its inputs changed.
-  bool Start(const std::string& startDir, const CMailSource& source, bool resume,
+  bool Start(const std::filesystem::path& startDir, const CMailSource& source, bool resume,
              std::string& error);
 
   // Whether every message of the next mail file was accepted before (the

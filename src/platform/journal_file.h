@@ -1,10 +1,11 @@
 // Small files that must outlive a crash of the program or of the machine: a
 // file written whole under a temporary name and renamed over the old one,
-// then appended to in place; and the size and time stamp of any file.
-// Paths are code-page bytes.
+// then appended to in place; and the size and time stamp of a file. Paths
+// are native.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -17,14 +18,15 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
-// The stamp of `path`; false (stamp untouched) when it cannot be read.
-bool StampFile(const std::string& path, FileStamp& stamp);
+// The stamp of the regular file `path`; false (stamp untouched) when it
+// cannot be read or is no regular file (a pipe, a device, a folder).
+bool StampFile(const std::filesystem::path& path, FileStamp& stamp);
 
 // The whole content of `path`; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 
 // Removes `path`; true when it is gone (or was never there).
-bool RemoveFile(const std::string& path);
+bool RemoveFile(const std::filesystem::path& path);
 
 class CJournalFile {
  public:
@@ -36,9 +38,9 @@ class CJournalFile {
   // Replaces `path` with `contents`: written and flushed to the disk under a
   // temporary name, then renamed over `path`, so that a crash leaves either
   // the old file or the new one, whole. The file stays open for appending.
-  bool Create(const std::string& path, std::string_view contents);
+  bool Create(const std::filesystem::path& path, std::string_view contents);
   // Opens an existing file for appending.
-  bool OpenForAppend(const std::string& path);
+  bool OpenForAppend(const std::filesystem::path& path);
   // Appends `bytes` with one write: once it returns true the bytes belong to
   // the system and outlive a crash of the program (not yet of the machine).
   bool Append(std::string_view bytes);

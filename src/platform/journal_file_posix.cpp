@@ -4,7 +4,6 @@
 
 #include <cerrno>
 
-#include "platform/codepage.h"
 #include "platform/journal_file.h"
 #include "platform/posix_fd.h"
 
@@ -23,9 +22,8 @@ void SyncFolderOf(const std::filesystem::path& path) {
 
 }  // namespace
 
-bool CJournalFile::Create(const std::string& path, std::string_view contents) {
+bool CJournalFile::Create(const std::filesystem::path& native, std::string_view contents) {
   Close();
-  const std::filesystem::path native = NativePath(path);
   std::filesystem::path temporary = native;
   temporary += ".new";
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -37,12 +35,12 @@ bool CJournalFile::Create(const std::string& path, std::string_view contents) {
     return false;
   }
   SyncFolderOf(native);
-  return OpenForAppend(path);
+  return OpenForAppend(native);
 }
 
-bool CJournalFile::OpenForAppend(const std::string& path) {
+bool CJournalFile::OpenForAppend(const std::filesystem::path& path) {
   Close();
-  const int fd = open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
   m_hFile = fd;
   return true;

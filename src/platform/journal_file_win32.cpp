@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/codepage.h"
 #include "platform/journal_file.h"
 
 namespace platform {
@@ -23,9 +22,9 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 
 }  // namespace
 
-bool CJournalFile::Create(const std::string& path, std::string_view contents) {
+bool CJournalFile::Create(const std::filesystem::path& path, std::string_view contents) {
   Close();
-  const std::wstring native = NativePath(path).wstring();
+  const std::wstring native = path.wstring();
   const std::wstring temporary = native + L".new";
   HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -40,9 +39,9 @@ bool CJournalFile::Create(const std::string& path, std::string_view contents) {
   return OpenForAppend(path);
 }
 
-bool CJournalFile::OpenForAppend(const std::string& path) {
+bool CJournalFile::OpenForAppend(const std::filesystem::path& path) {
   Close();
-  HANDLE file = CreateFileW(NativePath(path).wstring().c_str(), FILE_APPEND_DATA,
+  HANDLE file = CreateFileW(path.wstring().c_str(), FILE_APPEND_DATA,
                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;

@@ -64,10 +64,11 @@ class CProgressLine {
     const double seconds = std::chrono::duration<double>(now - *m_start).count();
     const double perMinute = seconds > 0 ? progress.m_nSentThisRun * 60.0 / seconds : 0.0;
     const std::int64_t position = progress.m_nDone + (progress.m_bSending ? 1 : 0);
-    std::string line = "\r第 " + std::to_string(position) + " / " +
-                       std::to_string(progress.m_nTotal) + " 封";
+    std::string line = "\r第 " + std::to_string(position);
+    if (progress.m_nTotal >= 0) line += " / " + std::to_string(progress.m_nTotal);
+    line += " 封";
     char figures[96];
-    if (progress.m_nSentThisRun > 0) {
+    if (progress.m_nSentThisRun > 0 && progress.m_nTotal >= 0) {
       const long long left = static_cast<long long>(
           (progress.m_nTotal - progress.m_nDone) * 60.0 / perMinute + 0.5);
       std::snprintf(figures, sizeof figures, ", 每分钟 %.0f 封, 剩余 %lld:%02lld:%02lld", perMinute,

@@ -103,7 +103,7 @@ TEST_F(RunControlTest, StopEndsAfterTheMessageInProgressWithItsOwnReportLine) {
   EXPECT_EQ(m_host.m_events, (std::vector<std::string>{Cue("begin.wav"), "reload", Cue("err.wav"),
                                                        "box:" + FromUtf8("发送已停止.")}));
   EXPECT_EQ(m_dir.ReadFile("运行报告.txt"), "\r\n2004- 1- 1 ,  7:30 , 1 , 2 , " + FromUtf8("已停止"));
-  const ResumePoint point = FindResumePoint(m_start, m_host.m_source);
+  const ResumePoint point = FindResumePoint(m_dir.Path(), m_host.m_source);
   EXPECT_EQ(point.m_state, ResumePoint::Same);
   EXPECT_EQ(point.m_nDone, 2);
 }
@@ -200,7 +200,7 @@ TEST_F(RunControlTest, ResumeAfterAFailureSendsExactlyWhatWasNotAccepted) {
     EXPECT_EQ(m_run.m_strError, "550:SMTP server error");
     EXPECT_FALSE(m_run.Stopped());
   }
-  ResumePoint point = FindResumePoint(m_start, m_host.m_source);
+  ResumePoint point = FindResumePoint(m_dir.Path(), m_host.m_source);
   ASSERT_EQ(point.m_state, ResumePoint::Same);
   EXPECT_EQ(point.m_nDone, 4);
   EXPECT_EQ(point.m_nTotal, 9);
@@ -218,7 +218,7 @@ TEST_F(RunControlTest, ResumeAfterAFailureSendsExactlyWhatWasNotAccepted) {
   EXPECT_EQ(m_host.m_progress.front().m_nDone, 4);
   EXPECT_EQ(m_host.m_progress.back().m_nSentThisRun, 5);
   EXPECT_FALSE(std::filesystem::exists(m_dir.Path() / "ini/Send.Jnl"));
-  point = FindResumePoint(m_start, m_host.m_source);
+  point = FindResumePoint(m_dir.Path(), m_host.m_source);
   EXPECT_EQ(point.m_state, ResumePoint::None);
 }
 
@@ -230,10 +230,10 @@ TEST_F(RunControlTest, ChangedInputsRefuseToResumeAndKeepTheJournal) {
         {accepting, CSmtpScript::Replies({"220 test", "250 hello", "550 no", "221 bye"})});
     Run(true, server.Port());
   }
-  ASSERT_EQ(FindResumePoint(m_start, m_host.m_source).m_state, ResumePoint::Same);
+  ASSERT_EQ(FindResumePoint(m_dir.Path(), m_host.m_source).m_state, ResumePoint::Same);
   m_dir.WriteFile("mail/f3", "file 3\r\n");
 
-  EXPECT_EQ(FindResumePoint(m_start, m_host.m_source).m_state, ResumePoint::Changed);
+  EXPECT_EQ(FindResumePoint(m_dir.Path(), m_host.m_source).m_state, ResumePoint::Changed);
   CScriptedSmtpServer server(accepting);
   m_host.m_events.clear();
   m_run.m_bResume = 1;
