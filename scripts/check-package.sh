@@ -11,9 +11,9 @@ fail() { echo "check-package: $*" >&2; exit 1; }
 step() { echo "-- $*"; }
 
 VERSION=$(sed -n 's/^project(Postwing VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-DEB=$(ls build/package/postwing_"$VERSION"_*.deb 2>/dev/null | head -1) ||
-  true
-[ -n "$DEB" ] || fail "no package of version $VERSION in build/package (bash scripts/package.sh)"
+DEB=$(dpkg-architecture -qDEB_HOST_ARCH)
+DEB=build/package/postwing_${VERSION}_$DEB.deb
+[ -f "$DEB" ] || fail "no package of version $VERSION in build/package (bash scripts/package.sh)"
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
