@@ -11,8 +11,8 @@ fail() { echo "check-package: $*" >&2; exit 1; }
 step() { echo "-- $*"; }
 
 VERSION=$(sed -n 's/^project(Postwing VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-DEB=$(dpkg-architecture -qDEB_HOST_ARCH)
-DEB=build/package/postwing_${VERSION}_$DEB.deb
+ARCH=$(dpkg-architecture -qDEB_HOST_ARCH)
+DEB=build/package/postwing_${VERSION}_$ARCH.deb
 [ -f "$DEB" ] || fail "no package of version $VERSION in build/package (bash scripts/package.sh)"
 
 WORK=$(mktemp -d)
