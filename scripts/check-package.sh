@@ -23,12 +23,17 @@ step "version $VERSION in the package, its changelog and the AppStream releases"
 grep -q "<release version=\"$VERSION\"" packaging/linux/com.example.Postwing.metainfo.xml ||
   fail "no AppStream release $VERSION"
 
+step "the libraries the build installs are the package's build dependencies"
+for dev in $(sed -n '/^BUILD_PACKAGES=(/,/)/p' scripts/setup.sh | grep -o 'lib[a-z0-9.+]*-dev' | grep -v '^libgtest-dev$'); do
+  grep -q "^ *\(Build-Depends: *\)\?$dev\b" debian/control || fail "$dev is missing from Build-Depends in debian/control"
+done
+
 step "lintian"
 lintian --fail-on error --info "$DEB"
 
 step "dependencies found from the programs' libraries"
 depends=$(dpkg-deb -f "$DEB" Depends)
-for lib in libwxgtk3.2 libwxbase3.2 libcanberra0 libc6; do
+for lib in libwxgtk3.2 libwxbase3.2 libcanberra0 libglib2.0-0 libc6; do
   case $depends in *"$lib"*) ;; *) fail "Depends lacks $lib: $depends" ;; esac
 done
 
