@@ -134,7 +134,10 @@ bool CIniDocument::Set(std::string_view section, std::string_view key, std::stri
 std::string CIniDocument::Serialize() const {
   std::string out = m_strBom;
   for (const Section& section : m_sections) {
-    if (!section.name.empty()) {
+    // Only the lines before the first section go without a "[name]" line; a
+    // later section read from "[]" keeps it, or its entries would join the
+    // section before it on the next read.
+    if (&section != &m_sections.front()) {
       out += '[';
       out += section.name;
       out += "]\r\n";
