@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // What strtol() reads from the first three characters is what "%d" reads
   // from them: white space, a sign, digits.
   char head[4] = {};
-  std::strncpy(head, reply, 3);
+  for (int i = 0; i < 3 && reply[i] != '\0'; ++i) head[i] = reply[i];
   FUZZ_CHECK(ReplyCode(reply) == static_cast<int>(std::strtol(head, nullptr, 10)));
 
   const std::string_view text(reply);  // up to the first NUL, as the session reads it
