@@ -8,7 +8,7 @@ ROOT=$PWD
 
 source scripts/lib.sh
 
-BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev
+BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
                 libgtest-dev googletest fonts-wqy-zenhei)
 # trayer gives the window tests a real notification area; clang and its
 # runtime libraries build the fuzz targets with libFuzzer.
