@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdlib>
 
-#include "platform/codepage.h"
 #include "platform/posix_fd.h"
 
 namespace platform {
@@ -19,8 +18,8 @@ constexpr std::size_t kBlockSize = 256 * 1024;
 
 }  // namespace
 
-int CTextFileReader::OpenDescriptor(const std::string& path) {
-  const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+int CTextFileReader::OpenDescriptor(const std::filesystem::path& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st {};
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -112,8 +111,8 @@ bool ReplaceWithAppended(int fd, const struct stat& held, const std::string& tar
 // kill (a write() that spans pages stops between them), which would leave a
 // torn last line; this way a killed program leaves the old file or the new.
 // An exclusive lock makes two programs appending at once take turns.
-bool AppendToExistingTextFile(const std::string& path, std::string_view text) {
-  std::string target = NativePath(path).string();
+bool AppendToExistingNativeTextFile(const std::filesystem::path& path, std::string_view text) {
+  std::string target = path.string();
   // Through a symbolic link the file it points to is replaced, not the link.
   char resolved[PATH_MAX];
   if (realpath(target.c_str(), resolved) != nullptr) target = resolved;

@@ -10,7 +10,7 @@
 #include <wx/panel.h>
 #include <wx/uiaction.h>
 
-#include "dispatch/maker.h"
+#include "product/maker.h"
 #include "support/temp_dir.h"
 #include "ui/pages/banner_page.h"
 #include "ui/pages/help_page.h"

@@ -3,7 +3,6 @@
 #include <wx/menu.h>
 #include <wx/toplevel.h>
 
-#include "dispatch/batch_run.h"
 #include "platform/clock.h"
 #include "settings/timer_settings.h"
 
@@ -39,7 +38,7 @@ void CDailySchedule::Disarm() { m_timer.Stop(); }
 // a later tick of the same minute still starts the scheduled run.
 void CDailySchedule::Tick() {
   const platform::UtcTime now = platform::NowUtc();
-  if (m_times.m_nHour != HourUtcPlus8(now.hour) || m_times.m_nMinute != now.minute) {
+  if (m_times.m_nHour != platform::HourUtcPlus8(now.hour) || m_times.m_nMinute != now.minute) {
     g_scheduleFired = 0;
     return;
   }
