@@ -11,8 +11,10 @@ source scripts/lib.sh
 
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
                 libgtest-dev googletest fonts-wqy-zenhei)
-# trayer gives the window tests a real notification area.
-TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox)
+# trayer gives the window tests a real notification area; clang and its
+# runtime libraries build the fuzz targets with libFuzzer.
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox
+               clang-14 libclang-rt-14-dev)
 # Building the Debian package, and checking it as a user meets it.
 PACKAGE_PACKAGES=(debhelper dpkg-dev)
 PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream man-db systemd)
@@ -56,6 +58,9 @@ cmd_test() {
   echo "== build and test the core under AddressSanitizer and UndefinedBehaviorSanitizer"
   build asan
   ctest --preset asan
+  echo "== fuzz every parser and encoder for a bounded time (clang, libFuzzer, sanitizers)"
+  build fuzz
+  ctest --preset fuzz
   if [ -f scripts/test-windows.sh ]; then
     bash scripts/test-windows.sh
   fi
