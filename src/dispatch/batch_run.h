@@ -52,7 +52,7 @@ class CBatchRun {
   std::int32_t m_nAddressCount = 0;
   std::string m_strStartDir;
 
-  // For tests only: the SMTP port of every session (25 otherwise).
+  // For tests only: the SMTP port of every session, instead of the account's.
   void SetSmtpPortForTests(unsigned int port) { m_nSmtpPort = port; }
 
  private:
@@ -63,7 +63,7 @@ class CBatchRun {
   void PlayWave(const std::string& name);
 
   CBatchHost& m_host;
-  unsigned int m_nSmtpPort = 25;
+  unsigned int m_nSmtpPort = 0;  // 0: the account's port
   bool m_bMailTextRead = false;  // whether the last ReadMailText opened its file
 };
 
