@@ -9,9 +9,11 @@ ROOT=$PWD
 source scripts/lib.sh
 
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev
-                libgtest-dev googletest fonts-wqy-zenhei)
+                libssl-dev libgtest-dev googletest fonts-wqy-zenhei)
 # trayer gives the window tests a real notification area.
-TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox)
+# openssl makes the TLS tests' certificates; postfix is the relay the delivery
+# tests start on a high loopback port with their own configuration.
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox openssl)
 
 build() {  # preset [targets...]
   local preset=$1; shift
@@ -37,6 +39,7 @@ cmd_run() {
 
 cmd_test() {
   install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+  install_postfix_quietly
   echo "== build and test (default)"
   build default
   ctest --preset default
