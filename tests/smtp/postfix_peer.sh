@@ -10,7 +10,7 @@ set -euo pipefail
 action=$1
 dir=$2
 if [ "$action" = stop ]; then
-  /usr/sbin/postfix -c "$dir/etc" stop >/dev/null 2>&1 || true
+  /usr/sbin/postfix -c "$dir/etc" abort >/dev/null 2>&1 || true
   exit 0
 fi
 port=$3
