@@ -46,31 +46,31 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
                           style);
   };
 
-  label("邮件发送服务器\n(SMTP):", 16, 20);
-  m_editServer = edit(1001, 20, 0);
-  label("电子邮件地址:", 48, 10);
-  m_editMail = edit(1002, 46, 0);
-  label("用户名:", 74, 10);
-  m_editName = edit(1003, 72, 0);
-  label("密码:", 100, 10);
-  m_editPassword = edit(1004, 98, wxTE_PASSWORD);
-  new wxStaticLine(this, wxID_ANY, at(kLabelX, 124), size(kEditX + kEditW - kLabelX, 1));
+  label("邮件发送服务器\n(SMTP):", 10, 20);
+  m_editServer = edit(1001, 14, 0);
+  label("电子邮件地址:", 38, 10);
+  m_editMail = edit(1002, 36, 0);
+  label("用户名:", 60, 10);
+  m_editName = edit(1003, 58, 0);
+  label("密码:", 82, 10);
+  m_editPassword = edit(1004, 80, wxTE_PASSWORD);
+  new wxStaticLine(this, wxID_ANY, at(kLabelX, 100), size(kEditX + kEditW - kLabelX, 1));
   m_checkAuth = new wxCheckBox(this, 1015, wxString::FromUTF8("我的发送服务器(SMTP)需要验证"),
-                               at(kLabelX + 16, 134), wxDefaultSize);
-  label("安全连接:", 154, 10);
-  m_choiceSecurity = new wxChoice(this, 1016, at(kEditX, 152), size(kEditW, kEditH));
+                               at(kLabelX + 16, 107), wxDefaultSize);
+  label("安全连接:", 126, 10);
+  m_choiceSecurity = new wxChoice(this, 1016, at(kEditX, 124), size(kEditW, kEditH));
   for (const char* mode : {"无", "STARTTLS", "SSL/TLS", "无加密 (本机或内网转发)"}) {
     m_choiceSecurity->Append(wxString::FromUTF8(mode));
   }
   m_choiceSecurity->SetSelection(0);
-  label("端口:", 172, 10);
-  m_spinPort = new wxSpinCtrl(this, 1017, wxEmptyString, at(kEditX, 170), size(50, kEditH),
+  label("端口:", 143, 10);
+  m_spinPort = new wxSpinCtrl(this, 1017, wxEmptyString, at(kEditX, 141), size(50, kEditH),
                               wxSP_ARROW_KEYS, 1, kMaxPort, 25);
-  label("证书文件:", 190, 10);
-  m_editCaFile = new wxTextCtrl(this, 1018, wxEmptyString, at(kEditX, 188),
+  label("证书文件:", 160, 10);
+  m_editCaFile = new wxTextCtrl(this, 1018, wxEmptyString, at(kEditX, 158),
                                 size(kEditW - kBrowseW - 2, kEditH));
   m_buttonBrowse = new wxButton(this, 1019, wxString::FromUTF8("浏览..."),
-                                at(kEditX + kEditW - kBrowseW, 188), size(kBrowseW, kEditH));
+                                at(kEditX + kEditW - kBrowseW, 158), size(kBrowseW, kEditH));
   m_choiceSecurity->Bind(wxEVT_CHOICE, &CSmtpPage::OnSecurityChosen, this);
   m_checkAuth->Bind(wxEVT_CHECKBOX, &CSmtpPage::OnAuthClicked, this);
   m_buttonBrowse->Bind(wxEVT_BUTTON, &CSmtpPage::OnBrowse, this);
