@@ -8,7 +8,7 @@ ROOT=$PWD
 
 source scripts/lib.sh
 
-BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev
+BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
                 libssl-dev libgtest-dev googletest fonts-wqy-zenhei)
 # trayer gives the window tests a real notification area.
 # openssl makes the TLS tests' certificates; postfix is the relay the delivery

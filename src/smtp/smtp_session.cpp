@@ -327,6 +327,7 @@ bool CSMTP::PrepareMessage(CMailItem& item) {
     return false;
   }
   std::string& body = item.m_strBody;
+  RemoveNulBytes(body);
   NormalizeLineEnds(body, 2);
   if (item.m_bBase64Body) {
     body = mime::Base64Lines(body);  // no line begins with a dot
