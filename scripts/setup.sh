@@ -2,6 +2,7 @@
 # Postwing's one entry point for a fresh Debian 12 machine.
 #   bash scripts/setup.sh run    install what is missing, build, start the program
 #   bash scripts/setup.sh test   install what is missing, build, run every test
+#   bash scripts/setup.sh package   build the Debian package into build/package/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -10,10 +11,15 @@ source scripts/lib.sh
 
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
                 libssl-dev libgtest-dev googletest fonts-wqy-zenhei)
-# trayer gives the window tests a real notification area.
-# openssl makes the TLS tests' certificates; postfix is the relay the delivery
-# tests start on a high loopback port with their own configuration.
-TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox openssl)
+# trayer gives the window tests a real notification area; clang and its
+# runtime libraries build the fuzz targets with libFuzzer; openssl makes the
+# TLS tests' certificates (Postfix, for the delivery tests, comes through
+# install_postfix_quietly).
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox
+               clang-14 libclang-rt-14-dev openssl)
+# Building the Debian package, and checking it as a user meets it.
+PACKAGE_PACKAGES=(debhelper dpkg-dev)
+PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream man-db systemd)
 
 build() {  # preset [targets...]
   local preset=$1; shift
@@ -37,15 +43,27 @@ cmd_run() {
   cd "$rt" && exec "$ROOT/build/default/src/ui/postwing"
 }
 
+cmd_package() {
+  install_missing "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+  bash scripts/package.sh
+}
+
 cmd_test() {
-  install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+  install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
+    "${PACKAGE_CHECK_PACKAGES[@]}"
   install_postfix_quietly
   echo "== build and test (default)"
   build default
   ctest --preset default
+  echo "== build the Debian package and check it"
+  bash scripts/package.sh
+  bash scripts/check-package.sh
   echo "== build and test the core under AddressSanitizer and UndefinedBehaviorSanitizer"
   build asan
   ctest --preset asan
+  echo "== fuzz every parser and encoder for a bounded time (clang, libFuzzer, sanitizers)"
+  build fuzz
+  ctest --preset fuzz
   if [ -f scripts/test-windows.sh ]; then
     bash scripts/test-windows.sh
   fi
@@ -54,5 +72,6 @@ cmd_test() {
 case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
-  *) echo "usage: bash scripts/setup.sh run|test" >&2; exit 2 ;;
+  package) cmd_package ;;
+  *) echo "usage: bash scripts/setup.sh run|test|package" >&2; exit 2 ;;
 esac

@@ -8,6 +8,7 @@
 #include "platform/codepage.h"
 #include "smtp/base64.h"
 #include "smtp/mime_header.h"
+#include "smtp/smtp_reply.h"
 
 namespace {
 
@@ -55,20 +56,6 @@ const SessionTexts& Texts() {
 SmtpTimeouts& ProcessTimeouts() {
   static SmtpTimeouts timeouts;
   return timeouts;
-}
-
-// The number "%d" reads from the first three characters of a reply (white
-// space, a sign, digits); 0 when they hold none, as an empty reply from a
-// closed connection or a text.
-int ReplyCode(const char* reply) {
-  const char* const end = reply + 3;  // the buffer always holds more than three bytes
-  const char* at = reply;
-  while (at < end && *at != '\0' && std::isspace(static_cast<unsigned char>(*at))) ++at;
-  bool negative = false;
-  if (at < end && (*at == '+' || *at == '-')) negative = *at++ == '-';
-  int code = 0;
-  for (; at < end && *at >= '0' && *at <= '9'; ++at) code = code * 10 + (*at - '0');
-  return negative ? -code : code;
 }
 
 // The length of the first whole reply in `text`: every line up to and
@@ -392,7 +379,7 @@ bool CSMTP::ReadReply(std::string& reply) {
 }
 
 bool CSMTP::DetectEsmtp() {
-  m_bEsmtp = std::strstr(m_szReply, "ESMTP") != nullptr;
+  m_bEsmtp = GreetingNamesEsmtp(m_szReply);
   return m_bEsmtp != 0;
 }
 
