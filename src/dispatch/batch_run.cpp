@@ -164,7 +164,14 @@ bool CBatchRun::SendMessage(std::string recipients, const std::string& subject,
 
 bool CBatchRun::SendToRecipients(std::string recipients, std::string subject, std::string body) {
   const CSmtpAccount account = m_host.TakeSmtpAccount();
-  CSMTP smtp(account.m_strServer, m_nSmtpPort);
+  CSMTP smtp(account.m_strServer, m_nSmtpPort != 0 ? m_nSmtpPort : account.Port());
+  SmtpSecurity security;
+  security.m_nMode = account.Security();
+  security.m_strCaFile = account.m_strCaFile;
+  if (!security.m_strCaFile.empty() && !m_strStartDir.empty()) {
+    security.m_strCaFile = platform::ResolveUnder(m_strStartDir, security.m_strCaFile);
+  }
+  smtp.SetSecurity(security);
   CMailItem item;
   item.m_strSender = account.m_strMail;
   item.AddRecipientList(std::move(recipients));

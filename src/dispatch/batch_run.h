@@ -67,7 +67,7 @@ class CBatchRun {
   // Whether the last Run ended because a stop was asked for.
   bool Stopped() const { return m_bStopped; }
 
-  // For tests only: the SMTP port of every session (25 otherwise).
+  // For tests only: the SMTP port of every session, instead of the account's.
   void SetSmtpPortForTests(unsigned int port) { m_nSmtpPort = port; }
 
  private:
@@ -90,7 +90,7 @@ class CBatchRun {
   CBatchHost& m_host;
   CRunTracker* m_pTracker = nullptr;  // while Run works
   bool m_bStopped = false;
-  unsigned int m_nSmtpPort = 25;
+  unsigned int m_nSmtpPort = 0;  // 0: the account's port
   bool m_bMailTextRead = false;  // whether the last ReadMailText opened its file
   std::filesystem::path m_startDir;  // as the system gave it; empty if unknown
 };

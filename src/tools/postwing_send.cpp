@@ -40,7 +40,22 @@ const char kUsage[] =
     "Ctrl+C (SIGINT) or SIGTERM stops the run after the message in progress (a\n"
     "second one at once). The setting \"rate\" in [maildir] limits messages a minute.\n"
     "Exit status: 0 when the run succeeded, 1 when it failed, 2 for a wrong\n"
-    "command line, 3 when it was stopped.\n";
+    "command line, 3 when it was stopped.\n"
+    "\n"
+    "[smtp] 中的连接设置 / connection settings in section [smtp]:\n"
+    "  port=N       服务器端口; 0 或不写: 按 security 取 25, 587, 465\n"
+    "               server port; 0 or missing: 25, 587 or 465 by security\n"
+    "  security=0   无: 明文 HELO, 原有的对话 (老式服务器)\n"
+    "               none: plain HELO conversation as always (old servers)\n"
+    "  security=1   STARTTLS (587): 邮箱服务商 / mail providers\n"
+    "  security=2   SSL/TLS (465): 邮箱服务商 / mail providers\n"
+    "  security=3   无加密 EHLO: 本机或内网的转发服务器 (Postfix, Exim, msmtp)\n"
+    "               plain EHLO: this machine's MTA or a relay on the LAN\n"
+    "  cafile=F     额外信任的证书颁发机构 (PEM), 相对于当前目录\n"
+    "               extra certificate authorities (PEM), relative to the working directory\n"
+    "证书总是按系统的信任列表和 cafile 验证, 服务器名须与证书相符.\n"
+    "Certificates are always verified against the system's authorities and cafile,\n"
+    "and the server name must match the certificate.\n";
 
 constexpr int kExitStopped = 3;
 // The progress line is redrawn at most this often.
