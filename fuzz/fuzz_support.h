@@ -50,6 +50,28 @@ class CInput {
   std::string_view m_rest;
 };
 
+// Decodes standard base64 up to its padding; a byte outside the alphabet
+// breaks the property of the target that calls it.
+inline std::string Base64Decode(std::string_view encoded) {
+  static constexpr std::string_view kAlphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string bytes;
+  unsigned int bits = 0;
+  int count = 0;
+  for (const char c : encoded) {
+    if (c == '=') break;
+    const std::size_t value = kAlphabet.find(c);
+    FUZZ_CHECK(value != std::string_view::npos);
+    bits = (bits << 6) | static_cast<unsigned int>(value);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      bytes += static_cast<char>((bits >> count) & 0xFF);
+    }
+  }
+  return bytes;
+}
+
 // `text` with every "\r\n" made "\n": the lines of a CR LF text.
 inline std::string CrLfToLf(std::string_view text) {
   std::string out;
