@@ -15,3 +15,14 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y \
     --no-install-recommends "${missing[@]}"
 }
+
+# Compiles the locale <language>.<charset> (zh_CN UTF-8) unless the system
+# has it already.
+ensure_locale() {
+  local name=$1.$2
+  local listed=${name,,}
+  listed=${listed//-/}
+  locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | tr -d '-' | grep -qx "$listed" && return 0
+  echo "== compiling the locale $name"
+  $SUDO localedef -i "$1" -f "$2" "$name"
+}

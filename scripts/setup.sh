@@ -8,10 +8,14 @@ ROOT=$PWD
 
 source scripts/lib.sh
 
+# wx3.2-i18n and a zh_CN.UTF-8 locale (from locales) put wx's and GTK's own
+# texts in Chinese; the program takes that locale whatever LANG says.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
-                libgtest-dev googletest fonts-wqy-zenhei)
-# trayer gives the window tests a real notification area.
-TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox)
+                libgtest-dev googletest fonts-wqy-zenhei wx3.2-i18n locales)
+# trayer gives the window tests a real notification area, openbox a real
+# window manager (minimise box, task-bar state, iconify).
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer openbox python3 python3-aiosmtpd
+               sox)
 
 build() {  # preset [targets...]
   local preset=$1; shift
@@ -29,6 +33,7 @@ prepare_runtime() {
 
 cmd_run() {
   install_missing "${BUILD_PACKAGES[@]}"
+  ensure_locale zh_CN UTF-8
   build default --target postwing
   local rt=$ROOT/build/default/runtime
   prepare_runtime "$rt"
@@ -37,6 +42,7 @@ cmd_run() {
 
 cmd_test() {
   install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+  ensure_locale zh_CN UTF-8
   echo "== build and test (default)"
   build default
   ctest --preset default
