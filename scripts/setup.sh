@@ -2,6 +2,7 @@
 # Postwing's one entry point for a fresh Debian 12 machine.
 #   bash scripts/setup.sh run    install what is missing, build, start the program
 #   bash scripts/setup.sh test   install what is missing, build, run every test
+#   bash scripts/setup.sh package   build the Debian package into build/package/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -11,11 +12,17 @@ source scripts/lib.sh
 # wx3.2-i18n and a zh_CN.UTF-8 locale (from locales) put wx's and GTK's own
 # texts in Chinese; the program takes that locale whatever LANG says.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
-                libgtest-dev googletest fonts-wqy-zenhei wx3.2-i18n locales)
-# trayer gives the window tests a real notification area, openbox a real
-# window manager (minimise box, task-bar state, iconify).
+                libssl-dev libgtest-dev googletest fonts-wqy-zenhei wx3.2-i18n locales)
+# trayer gives the window tests a real notification area and openbox a real
+# window manager (minimise box, task-bar state, iconify); clang and its
+# runtime libraries build the fuzz targets with libFuzzer; openssl makes the
+# TLS tests' certificates (Postfix, for the delivery tests, comes through
+# install_postfix_quietly).
 TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer openbox python3 python3-aiosmtpd
-               sox)
+               sox clang-14 libclang-rt-14-dev openssl)
+# Building the Debian package, and checking it as a user meets it.
+PACKAGE_PACKAGES=(debhelper dpkg-dev)
+PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream man-db systemd)
 
 build() {  # preset [targets...]
   local preset=$1; shift
@@ -40,15 +47,28 @@ cmd_run() {
   cd "$rt" && exec "$ROOT/build/default/src/ui/postwing"
 }
 
+cmd_package() {
+  install_missing "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+  bash scripts/package.sh
+}
+
 cmd_test() {
-  install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+  install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
+    "${PACKAGE_CHECK_PACKAGES[@]}"
+  install_postfix_quietly
   ensure_locale zh_CN UTF-8
   echo "== build and test (default)"
   build default
   ctest --preset default
+  echo "== build the Debian package and check it"
+  bash scripts/package.sh
+  bash scripts/check-package.sh
   echo "== build and test the core under AddressSanitizer and UndefinedBehaviorSanitizer"
   build asan
   ctest --preset asan
+  echo "== fuzz every parser and encoder for a bounded time (clang, libFuzzer, sanitizers)"
+  build fuzz
+  ctest --preset fuzz
   if [ -f scripts/test-windows.sh ]; then
     bash scripts/test-windows.sh
   fi
@@ -57,5 +77,6 @@ cmd_test() {
 case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
-  *) echo "usage: bash scripts/setup.sh run|test" >&2; exit 2 ;;
+  package) cmd_package ;;
+  *) echo "usage: bash scripts/setup.sh run|test|package" >&2; exit 2 ;;
 esac
