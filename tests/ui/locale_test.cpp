@@ -9,6 +9,7 @@
 #include <wx/stockitem.h>
 #include <wx/textctrl.h>
 
+#include "ui/pages/source_page.h"
 #include "ui/support/main_window_fixture.h"
 
 namespace uitest {

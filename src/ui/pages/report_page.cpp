@@ -73,7 +73,7 @@ namespace {
 // read for this, so that it still lists at once.
 constexpr std::size_t kMeasuredRows = 200;
 // Room around a cell's text: the list's margins on both sides.
-constexpr int kCellPadding = 10;
+constexpr int kCellPadding = 16;
 
 }  // namespace
 
