@@ -16,6 +16,17 @@ install_missing() {
     --no-install-recommends "${missing[@]}"
 }
 
+# Compiles the locale <language>.<charset> (zh_CN UTF-8) unless the system
+# has it already.
+ensure_locale() {
+  local name=$1.$2
+  local listed=${name,,}
+  listed=${listed//-/}
+  locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | tr -d '-' | grep -qx "$listed" && return 0
+  echo "== compiling the locale $name"
+  $SUDO localedef -i "$1" -f "$2" "$name"
+}
+
 # Installs Postfix for the delivery tests without a system mail service: the
 # debconf answer "No configuration" leaves it without main.cf, and the service
 # is stopped and disabled in case it runs anyway, so nothing takes port 25

@@ -9,14 +9,17 @@ ROOT=$PWD
 
 source scripts/lib.sh
 
+# wx3.2-i18n and a zh_CN.UTF-8 locale (from locales) put wx's and GTK's own
+# texts in Chinese; the program takes that locale whatever LANG says.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
-                libssl-dev libgtest-dev googletest fonts-wqy-zenhei)
-# trayer gives the window tests a real notification area; clang and its
+                libssl-dev libgtest-dev googletest fonts-wqy-zenhei wx3.2-i18n locales)
+# trayer gives the window tests a real notification area and openbox a real
+# window manager (minimise box, task-bar state, iconify); clang and its
 # runtime libraries build the fuzz targets with libFuzzer; openssl makes the
 # TLS tests' certificates (Postfix, for the delivery tests, comes through
 # install_postfix_quietly).
-TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox
-               clang-14 libclang-rt-14-dev openssl)
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer openbox python3 python3-aiosmtpd
+               sox clang-14 libclang-rt-14-dev openssl)
 # Building the Debian package, and checking it as a user meets it.
 PACKAGE_PACKAGES=(debhelper dpkg-dev)
 PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream man-db systemd)
@@ -37,6 +40,7 @@ prepare_runtime() {
 
 cmd_run() {
   install_missing "${BUILD_PACKAGES[@]}"
+  ensure_locale zh_CN UTF-8
   build default --target postwing
   local rt=$ROOT/build/default/runtime
   prepare_runtime "$rt"
@@ -52,6 +56,7 @@ cmd_test() {
   install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
     "${PACKAGE_CHECK_PACKAGES[@]}"
   install_postfix_quietly
+  ensure_locale zh_CN UTF-8
   echo "== build and test (default)"
   build default
   ctest --preset default

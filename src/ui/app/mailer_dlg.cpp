@@ -281,6 +281,16 @@ void CMailerDlg::UpdateClockArea(int flag) {
       .SetFontBold(true)
       .SetFontSize(kClockFontSize);
   m_clockLabel->SetText(wxString::Format("%02d:%02d", timer.m_nHour, timer.m_nMinute));
+  // The label grows to its text, around its centre line, never shrinking.
+  const wxSize best = m_clockLabel->GetBestSize();
+  wxRect labelRect = m_clockLabel->GetRect();
+  if (best.x > labelRect.width || best.y > labelRect.height) {
+    const int centreY = labelRect.y + labelRect.height / 2;
+    labelRect.width = std::max(labelRect.width, best.x);
+    labelRect.height = std::max(labelRect.height, best.y);
+    labelRect.y = centreY - labelRect.height / 2;
+    m_clockLabel->SetSize(labelRect);
+  }
   if (flag == 1) {
     m_clockLabel->Show();
     m_clockPicture->LoadDib(kAlarmClockBitmap);

@@ -3,7 +3,10 @@
 #include <wx/image.h>
 #include <wx/sysopt.h>
 
+#include "ui/common/chinese_locale.h"
+
 void SetUpProcess() {
+  UseChineseLocale();
   wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
   if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
 }

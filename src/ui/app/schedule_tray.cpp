@@ -59,9 +59,8 @@ CTrayIcon::~CTrayIcon() {
 void CTrayIcon::Minimize(const wxIconBundle& icons) {
   if (!wxTaskBarIcon::IsAvailable()) return;
   if (!m_pIcon) {
-    m_pIcon = std::make_unique<wxTaskBarIcon>();
+    m_pIcon = std::make_unique<CTrayMenuIcon>();
     m_pIcon->Bind(wxEVT_TASKBAR_LEFT_DCLICK, &CTrayIcon::OnNotify, this);
-    m_pIcon->Bind(wxEVT_TASKBAR_RIGHT_UP, &CTrayIcon::OnNotify, this);
     m_pIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { Restore(); }, WM_OpenTtask);
     m_pIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { m_close(); }, wxID_CANCEL);
   }
@@ -80,14 +79,16 @@ void CTrayIcon::Restore() {
 }
 
 void CTrayIcon::OnNotify(wxTaskBarIconEvent& event) {
-  if (event.GetEventType() == wxEVT_TASKBAR_LEFT_DCLICK) {
-    Restore();
-  } else if (event.GetEventType() == wxEVT_TASKBAR_RIGHT_UP && m_pIcon) {
-    // 显示窗口 (WM_OpenTtask), a separator, 关闭程序 (Cancel).
-    wxMenu menu;
-    menu.Append(WM_OpenTtask, wxString::FromUTF8("显示窗口"));
-    menu.AppendSeparator();
-    menu.Append(wxID_CANCEL, wxString::FromUTF8("关闭程序"));
-    m_pIcon->PopupMenu(&menu);
-  }
+  if (event.GetEventType() == wxEVT_TASKBAR_LEFT_DCLICK) Restore();
+}
+
+// wx opens this menu at the pointer on the event the system's tray really
+// sends for the menu button (a press on GTK, a release on Windows) and
+// deletes it afterwards; its commands come back to the icon.
+wxMenu* CTrayMenuIcon::CreatePopupMenu() {
+  auto* menu = new wxMenu;
+  menu->Append(WM_OpenTtask, wxString::FromUTF8("显示窗口"));
+  menu->AppendSeparator();
+  menu->Append(wxID_CANCEL, wxString::FromUTF8("关闭程序"));
+  return menu;
 }

@@ -54,6 +54,13 @@ inline constexpr int WM_OpenTtask = 0x7003;
 // Minimising hides the window behind an icon in the notification area (where
 // the desktop has one; elsewhere it stays minimised on the task bar). The icon
 // stays until this object ends with the window.
+// The icon itself: its menu is 显示窗口 (WM_OpenTtask), a separator,
+// 关闭程序 (Cancel).
+class CTrayMenuIcon : public wxTaskBarIcon {
+ protected:
+  wxMenu* CreatePopupMenu() override;
+};
+
 class CTrayIcon {
  public:
   // `close` ends the program (the menu's 关闭程序). `window` must outlive this.
@@ -74,5 +81,5 @@ class CTrayIcon {
 
   wxTopLevelWindow& m_window;
   std::function<void()> m_close;
-  std::unique_ptr<wxTaskBarIcon> m_pIcon;
+  std::unique_ptr<CTrayMenuIcon> m_pIcon;
 };

@@ -1,5 +1,6 @@
 #include "ui/controls/link_label.h"
 
+#include <wx/gdicmn.h>
 #include <wx/settings.h>
 
 #include "ui/common/mouse_passthrough.h"
@@ -8,6 +9,8 @@ namespace {
 
 constexpr int kBold = 700;
 constexpr int kNormal = 400;
+constexpr double kPointsPerInch = 72.0;
+constexpr double kDefaultDpi = 96.0;
 
 }  // namespace
 
@@ -68,7 +71,11 @@ void CLinkLabel::RebuildFont() {
   wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
   font.SetNumericWeight(m_nFontWeight);
   if (m_nFontHeight < 0) {
-    font.SetPixelSize(wxSize(0, -m_nFontHeight));
+    // A point is 1/72 inch of em height. wxFont::SetPixelSize would fit the
+    // whole line (cell) on GTK instead, drawing the characters a quarter
+    // smaller.
+    const double dpi = GetHandle() != nullptr ? GetDPI().y : wxGetDisplayPPI().y;
+    font.SetFractionalPointSize(-m_nFontHeight * kPointsPerInch / (dpi > 0 ? dpi : kDefaultDpi));
   } else if (m_nFontHeight > 0 && GetHandle() != nullptr) {
     for (int em = m_nFontHeight; em > 1; --em) {
       font.SetPixelSize(wxSize(0, em));

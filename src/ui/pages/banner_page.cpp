@@ -3,6 +3,7 @@
 #include <wx/dcclient.h>
 
 #include "product/maker.h"
+#include "ui/common/page_colour.h"
 #include "ui/common/template_font.h"
 
 namespace {
@@ -16,6 +17,7 @@ constexpr int kStripBottom = 30;
 bool CBannerPage::Create(wxWindow* parent, wxWindowID id) {
   if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE)) return false;
   ApplyTemplateFont(this);
+  UseDialogColour(this);
   SetSize(DialogRect(this, 0, 0, 207, 186).GetSize());
   m_picture.Create(this, IDC_PICTURE, DialogRect(this, 0, 0, 13, 13).GetPosition(),
                    DialogRect(this, 0, 0, 13, 13).GetSize());

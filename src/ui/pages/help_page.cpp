@@ -4,12 +4,14 @@
 #include <wx/log.h>
 #include <wx/utils.h>
 
+#include "ui/common/page_colour.h"
 #include "ui/common/template_font.h"
 #include "ui/pages/my_view.h"
 
 bool CHelpPage::Create(wxWindow* parent, wxWindowID id) {
   if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE)) return false;
   ApplyTemplateFont(this);
+  UseDialogColour(this);
   SetSize(DialogRect(this, 0, 0, 187, 122).GetSize());
 
   auto* view = wxDynamicCast(wxCreateDynamicObject("CMyVw"), CMyVw);

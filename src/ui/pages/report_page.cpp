@@ -1,7 +1,10 @@
 #include "ui/pages/report_page.h"
 
+#include <algorithm>
+
 #include "dispatch/run_report.h"
 #include "platform/textfile.h"
+#include "ui/common/page_colour.h"
 #include "ui/common/template_font.h"
 #include "ui/common/text.h"
 
@@ -53,14 +56,50 @@ bool CReportPage::Create(wxWindow* parent, wxWindowID id) {
     return false;
   }
   ApplyTemplateFont(this);
+  UseDialogColour(this);
   m_list = new CReportList(this, 1010, m_lines);
   static const char* const kTitles[] = {"    日期    ", "  时间  ", " 邮件 ", " 地址 ",
                                         "   状态   "};
   for (int i = 0; i < 5; ++i) {
     m_list->InsertColumn(i, wxString::FromUTF8(kTitles[i]), wxLIST_FORMAT_LEFT);
   }
-  for (int i = 0; i < 5; ++i) m_list->SetColumnWidth(i, wxLIST_AUTOSIZE_USEHEADER);
+  FitColumns();
   return true;
+}
+
+namespace {
+
+// The newest rows whose texts are measured; the rest of a long file is not
+// read for this, so that it still lists at once.
+constexpr std::size_t kMeasuredRows = 200;
+// Room around a cell's text: the list's margins on both sides.
+constexpr int kCellPadding = 16;
+
+}  // namespace
+
+// Each column is as wide as its title's words or the widest text of the
+// newest rows; the status column also fills what is left of the list, so the
+// rows read whole without scrolling sideways whenever they fit.
+void CReportPage::FitColumns() {
+  auto width = [this](const wxString& text) {
+    return m_list->GetTextExtent(text.Strip(wxString::both)).x + kCellPadding;
+  };
+  int widths[5] = {};
+  for (int i = 0; i < 5; ++i) {
+    wxListItem column;
+    column.SetMask(wxLIST_MASK_TEXT);
+    m_list->GetColumn(i, column);
+    widths[i] = width(column.GetText());
+  }
+  const std::size_t count = m_lines.Count();
+  for (std::size_t row = 0; row < std::min(count, kMeasuredRows); ++row) {
+    for (int i = 0; i < 5; ++i) {
+      widths[i] = std::max(widths[i], width(m_list->OnGetItemText(static_cast<long>(row), i)));
+    }
+  }
+  const int used = widths[0] + widths[1] + widths[2] + widths[3];
+  widths[4] = std::max(widths[4], m_list->GetClientSize().x - used);
+  for (int i = 0; i < 5; ++i) m_list->SetColumnWidth(i, widths[i]);
 }
 
 void CReportPage::PlacePage(const wxRect& rect) {
@@ -68,11 +107,13 @@ void CReportPage::PlacePage(const wxRect& rect) {
   Refresh();
   wxSize client = GetClientSize();
   m_list->SetSize(3, 3, client.x - 6, client.y - 6);
+  FitColumns();
 }
 
 void CReportPage::LoadReport() {
   m_list->SetItemCount(0);
   m_lines.Load(ReportFileName());
   m_list->SetItemCount(static_cast<long>(m_lines.Count()));
+  FitColumns();
   m_list->Refresh();
 }

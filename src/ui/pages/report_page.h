@@ -41,7 +41,7 @@ class CReportList : public wxListCtrl {
 class CReportPage : public wxPanel {
  public:
   CReportPage() = default;
-  // Creates the page hidden-ready with its five columns sized to their titles.
+  // Creates the page hidden-ready with its five columns.
   bool Create(wxWindow* parent, wxWindowID id = wxID_ANY);
 
   // Moves the page to `rect` (parent's client coordinates) and fits the list
@@ -49,6 +49,9 @@ class CReportPage : public wxPanel {
   void PlacePage(const wxRect& rect);
   // Empties the list and refills it from the report file.
   void LoadReport();
+
+  // Sizes the columns to their texts, the status column filling the rest.
+  void FitColumns();
 
   CReportList* m_list = nullptr;  // 1010
   CReportLines m_lines;

@@ -12,6 +12,7 @@
 #include <wx/textctrl.h>
 
 #include "ui/common/message_box.h"
+#include "ui/common/page_colour.h"
 #include "ui/common/template_font.h"
 #include "ui/common/text.h"
 
@@ -35,6 +36,7 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
     return false;
   }
   ApplyTemplateFont(this);
+  UseDialogColour(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
   auto label = [&](const char* text, int y, int h) {

@@ -3,10 +3,11 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/filedlg.h>
-#include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "ui/common/page_colour.h"
+#include "ui/controls/group_box.h"
 #include "ui/common/template_font.h"
 #include "ui/common/text.h"
 
@@ -31,10 +32,11 @@ bool CSoundPage::Create(wxWindow* parent, wxWindowID id) {
     return false;
   }
   ApplyTemplateFont(this);
+  UseDialogColour(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
 
-  new wxStaticBox(this, wxID_ANY, wxEmptyString, at(kGroupX, kGroupY), size(kGroupW, kGroupH));
+  CGroupBox(this, wxEmptyString, wxRect(at(kGroupX, kGroupY), size(kGroupW, kGroupH)));
   m_checkPlay = new wxCheckBox(this, 1016, wxString::FromUTF8("需要声音提示"),
                                at(kInnerX, kGroupY + 12), wxDefaultSize);
   auto row = [&](int index, const char* text, wxWindowID editId) {

@@ -5,11 +5,15 @@
 #include <wx/button.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
 #include <wx/spinctrl.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "ui/common/page_colour.h"
+#include "ui/controls/group_box.h"
 #include "ui/common/template_font.h"
 #include "ui/common/text.h"
 
@@ -42,11 +46,11 @@ bool CSourcePage::Create(wxWindow* parent, wxWindowID id) {
     return false;
   }
   ApplyTemplateFont(this);
+  UseDialogColour(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
   auto group = [&](const char* text, int y) {
-    new wxStaticBox(this, wxID_ANY, wxString::FromUTF8(text), at(kGroupX, y),
-                    size(kGroupW, kGroupH));
+    CGroupBox(this, wxString::FromUTF8(text), wxRect(at(kGroupX, y), size(kGroupW, kGroupH)));
   };
   auto edit = [&](wxWindowID editId, int y, int w) {
     return new wxTextCtrl(this, editId, wxEmptyString, at(kEditX, y + kEditDy), size(w, kEditH));
@@ -113,8 +117,20 @@ void CSourcePage::FieldsToControls() {
 
 // Only the edit the dialog fills changes: text typed into the other edits
 // stays. Cancelling leaves the folder as it was.
+// The browser opens in the folder typed in the edit (relative to the working
+// directory) when it exists, else in the working directory, the program's
+// start directory.
+wxString CSourcePage::BrowseStartFolder() const {
+  wxFileName typed = wxFileName::DirName(m_editMailDir->GetValue().Strip(wxString::both));
+  if (!m_editMailDir->GetValue().Strip(wxString::both).empty()) {
+    typed.MakeAbsolute();
+    if (typed.DirExists()) return typed.GetPath();
+  }
+  return wxGetCwd();
+}
+
 void CSourcePage::OnBrowseMailDir(wxCommandEvent&) {
-  wxDirDialog dialog(nullptr, wxString::FromUTF8("请选择一个文件夹:"), wxEmptyString,
+  wxDirDialog dialog(nullptr, wxString::FromUTF8("请选择一个文件夹:"), BrowseStartFolder(),
                      wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
   if (dialog.ShowModal() != wxID_OK) return;
   m_strMailDir = ToCodePage(dialog.GetPath());

@@ -24,8 +24,12 @@ class CSourcePage : public wxPanel, public CMailSource {
   void ControlsToFields();
   void FieldsToControls();
 
-  // The "..." beside the mail folder: a folder browser.
+  // The "..." beside the mail folder: a folder browser, opened in
+  // BrowseStartFolder.
   void OnBrowseMailDir(wxCommandEvent& event);
+  // The typed mail folder as an absolute path when it exists, else the
+  // working directory.
+  wxString BrowseStartFolder() const;
   // The "..." beside the address list (never shown): a file-open dialog.
   void OnBrowseAddressFile(wxCommandEvent& event);
 

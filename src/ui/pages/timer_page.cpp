@@ -9,13 +9,14 @@
 
 #include <wx/checkbox.h>
 #include <wx/spinbutt.h>
-#include <wx/statbox.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include "settings/profile_file.h"
 #include "ui/common/message_box.h"
+#include "ui/common/page_colour.h"
+#include "ui/controls/group_box.h"
 #include "ui/common/template_font.h"
 
 bool ParseEditInt(const wxString& text, int& value) {
@@ -38,14 +39,15 @@ bool CTimerPage::Create(wxWindow* parent, CScheduleSwitch* schedule, wxWindowID 
   }
   m_pSchedule = schedule;
   ApplyTemplateFont(this);
+  UseDialogColour(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
 
   // The group box goes first so that it stays behind the edits; the spin
   // buttons are far wider on GTK than the edits' neighbours on the template,
   // so the frame is widened to hold them.
-  auto* group = new wxStaticBox(this, wxID_ANY, wxString::FromUTF8("设置定时时间(24h)"),
-                                at(17, 16), size(130, 64));
+  CGroupBox group(this, wxString::FromUTF8("设置定时时间(24h)"),
+                  wxRect(at(17, 16), size(130, 64)));
   m_editHour = new wxTextCtrl(this, 1005, wxEmptyString, at(68, 35), size(40, 12));
   m_spinHour = new wxSpinButton(this, 1007, at(110, 34), wxDefaultSize,
                                 wxSP_VERTICAL | wxSP_ARROW_KEYS);
@@ -57,13 +59,8 @@ bool CTimerPage::Create(wxWindow* parent, CScheduleSwitch* schedule, wxWindowID 
 
   // Rows are 20 units apart; a GTK spin button can be taller than that.
   int spinRight = m_spinHour->GetRect().GetRight();
-  int frameRight = group->GetRect().GetRight();
-  if (spinRight + 8 > frameRight) {
-    wxRect frame = group->GetRect();
-    frame.SetRight(spinRight + 8);
-    group->SetSize(frame);
-  }
-  wxRect frame = group->GetRect();
+  if (spinRight + 8 > group.Rect().GetRight()) group.SetRight(spinRight + 8);
+  wxRect frame = group.Rect();
   new wxStaticLine(this, wxID_ANY, wxPoint(frame.x, at(17, 94).y),
                    wxSize(frame.width, 1));
   m_checkTimer = new wxCheckBox(this, 1019, wxString::FromUTF8("设置为定时发送邮件"),
@@ -96,6 +93,26 @@ void CTimerPage::BindBuddy(wxSpinButton* spin, wxTextCtrl* edit) {
   spin->Bind(wxEVT_SPIN, [edit](wxSpinEvent& event) {
     edit->ChangeValue(wxString::Format("%d", event.GetPosition()));
   });
+  // Up and Down in the edit step the value as the arrows do, from the number
+  // typed (kept in range) or, when there is none, from the spin button's.
+  edit->Bind(wxEVT_KEY_DOWN, [spin, edit](wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    int step = 0;
+    if (key == WXK_UP || key == WXK_NUMPAD_UP) step = 1;
+    if (key == WXK_DOWN || key == WXK_NUMPAD_DOWN) step = -1;
+    if (step == 0 || event.HasAnyModifiers()) {
+      event.Skip();
+      return;
+    }
+    int value = spin->GetValue();
+    if (int typed = 0; ParseEditInt(edit->GetValue(), typed)) value = typed;
+    value = std::clamp(value + step, spin->GetMin(), spin->GetMax());
+    spin->SetValue(value);
+    edit->ChangeValue(wxString::Format("%d", value));
+    edit->SetInsertionPointEnd();
+  });
+  // The keyboard reaches the value through the edit; Tab passes the arrows.
+  spin->DisableFocusFromKeyboard();
 }
 
 void CTimerPage::LoadSettings() {

@@ -49,7 +49,8 @@ class CTimerPage : public wxPanel, public CTimerSettings {
   // One edit into `value`; false after the message when it is no integer or
   // out of [low, high] (an out-of-range integer is still stored).
   bool TakeInt(wxTextCtrl* edit, int low, int high, int& value);
-  // The spin button follows its edit and writes into it, as a buddy does.
+  // The spin button follows its edit and writes into it, as a buddy does;
+  // Up and Down in the edit step it, and it takes no Tab stop of its own.
   void BindBuddy(wxSpinButton* spin, wxTextCtrl* edit);
 
   CScheduleSwitch* m_pSchedule = nullptr;

@@ -4,6 +4,7 @@
 #include <wx/stattext.h>
 
 #include "product/maker.h"
+#include "ui/common/page_colour.h"
 #include "ui/common/template_font.h"
 
 namespace {
@@ -20,6 +21,7 @@ constexpr int kLineHeight = 10;
 bool CVersionPage::Create(wxWindow* parent, wxWindowID id) {
   if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE)) return false;
   ApplyTemplateFont(this);
+  UseDialogColour(this);
   SetSize(DialogRect(this, 0, 0, 257, 236).GetSize());
 
   // Plain lines of the template, top to bottom (y in dialog units), spaced so

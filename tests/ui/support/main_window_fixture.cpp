@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include <wx/app.h>
+#include <wx/button.h>
+#include <wx/statbmp.h>
 #include <wx/dirdlg.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
@@ -20,18 +22,27 @@ int CDialogRecorder::Enter(wxDialog* dialog) {
   // The main window itself runs modally for real.
   if (dynamic_cast<CMailerDlg*>(dialog)) return wxID_NONE;
   CShownDialog shown;
-  if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
+  if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog)) {
     shown.m_strClass = "message";
     shown.m_strCaption = box->GetCaption();
     shown.m_strText = box->GetMessage();
     shown.m_style = box->GetMessageDialogStyle();
+    for (wxWindow* child : box->GetChildren()) {
+      if (auto* button = dynamic_cast<wxButton*>(child)) shown.m_buttons.push_back(button->GetLabel());
+      if (auto* picture = dynamic_cast<wxStaticBitmap*>(child)) {
+        shown.m_bIcon = shown.m_bIcon || picture->GetBitmap().IsOk();
+      }
+    }
     m_shown.push_back(shown);
     if (m_onShown) m_onShown(shown);
     return m_answer ? m_answer(shown) : wxID_OK;
   }
   shown.m_strClass = wxString::FromUTF8(typeid(*dialog).name());
   shown.m_strCaption = dialog->GetTitle();
-  if (auto* dirs = dynamic_cast<wxDirDialog*>(dialog)) shown.m_strText = dirs->GetMessage();
+  if (auto* dirs = dynamic_cast<wxDirDialog*>(dialog)) {
+    shown.m_strText = dirs->GetMessage();
+    shown.m_strPath = dirs->GetPath();
+  }
   m_shown.push_back(shown);
   if (m_onShown) m_onShown(shown);
   return wxID_CANCEL;

@@ -29,6 +29,9 @@ struct CShownDialog {
   wxString m_strCaption;  // title or caption
   wxString m_strText;     // the message of a message box or a folder browser
   long m_style = 0;       // message box style
+  wxString m_strPath;     // the folder a folder browser starts in
+  std::vector<wxString> m_buttons;  // the button labels of a message box
+  bool m_bIcon = false;   // whether a message box shows a picture
 };
 
 // Answers every modal dialog but the main window at once (OK for message

@@ -23,7 +23,7 @@ void CRecordingModalHook::ReportFailure(const wxString& message) {
   ADD_FAILURE() << message.utf8_string();
 }
 
-int CExpectMessage::OnInvoked(wxMessageDialog* dialog) const {
+int CExpectMessage::OnInvoked(wxGenericMessageDialog* dialog) const {
   m_pCaptured->text = dialog->GetMessage();
   m_pCaptured->caption = dialog->GetCaption();
   m_pCaptured->style = dialog->GetMessageDialogStyle();

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <wx/msgdlg.h>
+#include <wx/generic/msgdlgg.h>
 #include <wx/image.h>
 #include <wx/timer.h>
 
@@ -31,7 +33,7 @@ class CRecordingModalHook : public wxTestingModalHook {
   void ReportFailure(const wxString& message) override;
 };
 
-// Expects a message box, answers it with OK and keeps its text, caption and
+// Expects one of the program's message boxes, answers it with OK and keeps its text, caption and
 // style for the test to check.
 struct CapturedMessage {
   wxString text;
@@ -39,12 +41,12 @@ struct CapturedMessage {
   long style = 0;
 };
 
-class CExpectMessage : public wxExpectModalBase<wxMessageDialog, CExpectMessage> {
+class CExpectMessage : public wxExpectModalBase<wxGenericMessageDialog, CExpectMessage> {
  public:
   explicit CExpectMessage(CapturedMessage* captured) : m_pCaptured(captured) {}
 
  protected:
-  int OnInvoked(wxMessageDialog* dialog) const override;
+  int OnInvoked(wxGenericMessageDialog* dialog) const override;
 
  private:
   CapturedMessage* m_pCaptured;

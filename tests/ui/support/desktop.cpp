@@ -1,0 +1,99 @@
+#include "ui/support/desktop.h"
+
+#include <utility>
+
+#include <wx/process.h>
+#include <wx/taskbar.h>
+#include <wx/utils.h>
+#include <wx/window.h>
+
+#include "ui/support/xdotool.h"
+
+namespace uitest {
+
+namespace {
+
+// The geometry lines of `xdotool ... getwindowgeometry --shell`, one rect per
+// window, with the window's id.
+std::vector<std::pair<unsigned long, wxRect>> Geometries(const wxString& searchArgs) {
+  wxArrayString ids, err;
+  std::vector<std::pair<unsigned long, wxRect>> found;
+  if (wxExecute("xdotool search " + searchArgs, ids, err, wxEXEC_SYNC | wxEXEC_NODISABLE) != 0) {
+    return found;
+  }
+  for (const wxString& id : ids) {
+    unsigned long window = 0;
+    if (!id.ToULong(&window)) continue;
+    wxArrayString out;
+    if (wxExecute("xdotool getwindowgeometry --shell " + id, out, err,
+                  wxEXEC_SYNC | wxEXEC_NODISABLE) != 0) {
+      continue;
+    }
+    wxRect rect;
+    for (const wxString& line : out) {
+      long value = 0;
+      if (!line.AfterFirst('=').ToLong(&value)) continue;
+      const int v = static_cast<int>(value);
+      if (line.StartsWith("X=")) rect.x = v;
+      if (line.StartsWith("Y=")) rect.y = v;
+      if (line.StartsWith("WIDTH=")) rect.width = v;
+      if (line.StartsWith("HEIGHT=")) rect.height = v;
+    }
+    found.emplace_back(window, rect);
+  }
+  return found;
+}
+
+}  // namespace
+
+CDesktopProgram::~CDesktopProgram() {
+  if (m_pid > 0) {
+    wxKill(m_pid, wxSIGTERM);
+    WaitFor([this] { return !wxProcess::Exists(m_pid); }, std::chrono::seconds(5));
+  }
+}
+
+bool CDesktopProgram::Start(const wxString& command) {
+  m_pid = wxExecute(command, wxEXEC_ASYNC);
+  return m_pid > 0;
+}
+
+bool CTray::Start() {
+  return CDesktopProgram::Start(
+             "trayer --edge top --align left --widthtype request --height 32 "
+             "--SetDockType true --expand true") &&
+         WaitFor([] { return wxTaskBarIcon::IsAvailable(); });
+}
+
+wxRect CTray::ScreenRect() const {
+  const auto found = Geometries(wxString::Format("--onlyvisible --pid %ld", Pid()));
+  return found.empty() ? wxRect() : found.front().second;
+}
+
+bool CWindowManager::Start() {
+  return CDesktopProgram::Start("openbox --sm-disable") && WaitFor([] {
+           for (const std::string& line : Xprop("-root _NET_SUPPORTING_WM_CHECK")) {
+             if (line.find("window id") != std::string::npos) return true;
+           }
+           return false;
+         });
+}
+
+std::vector<std::string> Xprop(const wxString& args) {
+  wxArrayString out, err;
+  std::vector<std::string> lines;
+  if (wxExecute("xprop " + args, out, err, wxEXEC_SYNC | wxEXEC_NODISABLE) != 0) return lines;
+  for (const wxString& line : out) lines.push_back(line.utf8_string());
+  return lines;
+}
+
+
+unsigned long MappedWindowId(const wxWindow* window) {
+  for (const auto& [id, rect] :
+       Geometries(wxString::Format("--onlyvisible --pid %lu", wxGetProcessId()))) {
+    if (rect.GetSize() == window->GetClientSize()) return id;
+  }
+  return 0;
+}
+
+}  // namespace uitest

@@ -1,0 +1,32 @@
+#include "ui/support/xdotool.h"
+
+#include <thread>
+
+#include <wx/app.h>
+#include <wx/utils.h>
+
+namespace uitest {
+
+bool Xdotool(const wxString& args) {
+  wxArrayString output, errors;
+  return wxExecute("xdotool " + args, output, errors, wxEXEC_SYNC | wxEXEC_NODISABLE) == 0;
+}
+
+bool PressKey(const wxString& keys) { return Xdotool("key " + keys); }
+
+bool ClickScreen(const wxPoint& screen, int button, int repeat) {
+  return Xdotool(wxString::Format("mousemove --sync %d %d click --repeat %d %d", screen.x, screen.y,
+                                  repeat, button));
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    wxTheApp->Yield(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+}  // namespace uitest
