@@ -11,6 +11,8 @@
 #include <wx/mstream.h>
 #include <wx/utils.h>
 #include <wx/dialog.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 
 int CRecordingModalHook::Enter(wxDialog* dialog) {
   const int result = wxTestingModalHook::Enter(dialog);
@@ -48,6 +50,22 @@ void PumpEvents(int milliseconds) {
   } while (std::chrono::steady_clock::now() < end);
 }
 
+#ifdef __WXMSW__
+wxImage GrabClientArea(wxWindow* window) {
+  // On Windows the screen itself is read (what the user sees, other windows
+  // included).
+  wxTheApp->Yield(true);
+  window->Update();
+  const wxSize size = window->GetClientSize();
+  const wxPoint origin = window->ClientToScreen(wxPoint(0, 0));
+  wxBitmap bitmap(size.x, size.y, 24);
+  wxMemoryDC memory(bitmap);
+  wxScreenDC screen;
+  memory.Blit(0, 0, size.x, size.y, &screen, origin.x, origin.y);
+  memory.SelectObject(wxNullBitmap);
+  return bitmap.ConvertToImage();
+}
+#else
 wxImage GrabClientArea(wxWindow* window) {
   // wxScreenDC on GTK 3 can hand back an old picture of the screen; ImageMagick
   // reads the X server's current one.
@@ -66,6 +84,7 @@ wxImage GrabClientArea(wxWindow* window) {
   wxRemoveFile(file);
   return image;
 }
+#endif
 
 int CountPixels(const wxImage& image, const wxColour& colour) {
   int count = 0;
