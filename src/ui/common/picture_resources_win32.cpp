@@ -1,6 +1,6 @@
 #include "ui/common/picture_resources.h"
 
-#include <wx/app.h>
+#include <wx/msw/private.h>  // wxGetInstance(): the module holding the resources
 #include <wx/log.h>
 
 namespace {
