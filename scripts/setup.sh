@@ -11,7 +11,7 @@ ROOT=$PWD
 
 source scripts/lib.sh
 
-BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev
+BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
                 libgtest-dev googletest fonts-wqy-zenhei)
 # trayer gives the window tests a real notification area.
 TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox)

@@ -25,6 +25,9 @@ struct Texts {
   std::string noAddressFile = platform::FromUtf8("没有设置邮件地址列表文件.");
   std::string cannotOpenAddressFile = platform::FromUtf8("无法打开邮件地址列表文件.");
   std::string cannotOpenMailFile = platform::FromUtf8("无法打开邮件文件.");
+  std::string cannotReturn = platform::FromUtf8("无法回到启动目录 <");
+  std::string nowIn = platform::FromUtf8(">，工作目录已改为 <");
+  std::string nowInEnd = platform::FromUtf8(">。");
 };
 
 const Texts& T() {
@@ -36,43 +39,25 @@ const Texts& T() {
 // never stays inside the mail folder.
 class CStartDirGuard {
  public:
-  explicit CStartDirGuard(const std::string& dir) : m_dir(dir) {}
+  explicit CStartDirGuard(const std::filesystem::path& dir) : m_dir(dir) {}
   ~CStartDirGuard() {
-    if (m_bArmed) platform::SetWorkingDir(m_dir);
+    if (m_bArmed && !platform::SetWorkingDirPath(m_dir)) platform::EnterNearestDir(m_dir);
   }
-  void Restore() {
-    platform::SetWorkingDir(m_dir);
-    m_bArmed = false;
-  }
+  void Disarm() { m_bArmed = false; }
 
  private:
-  const std::string& m_dir;
+  const std::filesystem::path& m_dir;
   bool m_bArmed = true;
 };
 
 }  // namespace
 
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  std::string path = directory;
-  if (!platform::EndsInSeparator(path)) path += platform::DirSeparator();
-  path += name;
-  return path;
-}
-
-std::string ResolveUnder(const std::string& directory, const std::string& name) {
-  return platform::IsAbsolutePath(name) ? name : JoinPath(directory, name);
-}
-
-int HourUtcPlus8(int utcHour) {
-  const int hour = utcHour + 8;
-  return hour >= 24 ? hour - 24 : hour;
-}
-
 CBatchRun::CBatchRun(CBatchHost& host) : m_host(host) {}
 
 void CBatchRun::Run() {
-  m_strStartDir = platform::GetWorkingDir();
-  CStartDirGuard startDir(m_strStartDir);
+  m_startDir = platform::WorkingDirPath();
+  m_strStartDir = m_startDir.empty() ? std::string() : platform::PathToCodePage(m_startDir);
+  CStartDirGuard startDir(m_startDir);
   const CSoundSettings sound = m_host.SoundSettings();
   if (sound.m_bPlay) PlayWave(sound.m_strBeginWave);
 
@@ -92,7 +77,7 @@ void CBatchRun::Run() {
     for (const platform::DirEntry& entry : entries) {
       if (entry.m_bDirectory || entry.m_bSpecial) continue;
       ++m_nMailCount;
-      if (!SendMailFile(entry.m_strName)) {
+      if (!SendNativeMailFile(entry.m_native)) {
         allSent = false;
         break;
       }
@@ -107,39 +92,43 @@ void CBatchRun::Run() {
     }
   }
 
+  // Back to the start directory before the box, so that the message can say
+  // when that failed, and so that a scheduled run starting while the box is
+  // open takes the right start directory.
+  message += RestoreStartDir();
+  startDir.Disarm();
   if (m_bShowResult) m_host.ShowMessage(message);
-  startDir.Restore();
   WriteReportLine();
 }
 
 bool CBatchRun::SendMailFile(std::string fileName) {
+  return SendNativeMailFile(platform::FindNativePath(fileName));
+}
+
+bool CBatchRun::SendNativeMailFile(const std::filesystem::path& file) {
   const CMailSource source = m_host.TakeMailSource();
   std::string body;
-  ReadMailText(std::move(fileName), body);
+  ReadNativeMailText(file, body);
   if (!m_bMailTextRead) return FailSending(T().cannotOpenMailFile);
   if (source.m_strAddressFile.empty()) return FailSending(T().noAddressFile);
 
   platform::CTextFileReader list;
-  if (!list.Open(ResolveUnder(m_strStartDir, source.m_strAddressFile))) {
+  if (!list.OpenNative(UnderStartDir(source.m_strAddressFile))) {
     return FailSending(T().cannotOpenAddressFile);
   }
   m_nAddressCount = 0;
-  // Each session gets a copy of the body, except the last one, which takes the
-  // body itself: a line is sent once the next non-blank line has been read, so
-  // a large mail to one address is never held twice by the run.
-  auto send = [&](std::string recipients, std::string sessionBody) {
-    ++m_nAddressCount;
-    return SendToRecipients(std::move(recipients), source.m_strSubject, std::move(sessionBody));
-  };
-  std::string pending;
+  // CR LF line ends once, here: each session then gets a copy that its own
+  // conversion leaves as it is, so a large mail is held twice at most.
+  NormalizeLineEnds(body);
+  // One line at a time, each sent before the next is read, so that a list
+  // fed through a pipe is sent as it arrives.
   std::string line;
   while (list.ReadLine(line)) {
     std::string recipients = TrimWhiteSpace(line);
     if (recipients.empty()) continue;
-    if (!pending.empty() && !send(std::move(pending), body)) return false;
-    pending = std::move(recipients);
+    ++m_nAddressCount;
+    if (!SendToRecipients(std::move(recipients), source.m_strSubject, body)) return false;
   }
-  if (!pending.empty()) return send(std::move(pending), std::move(body));
   return true;
 }
 
@@ -167,16 +156,20 @@ bool CBatchRun::SendToRecipients(std::string recipients, std::string subject, st
 }
 
 void CBatchRun::ReadMailText(std::string fileName, std::string& body) {
+  ReadNativeMailText(platform::FindNativePath(fileName), body);
+}
+
+void CBatchRun::ReadNativeMailText(const std::filesystem::path& file, std::string& body) {
   body.clear();
   m_bMailTextRead = false;
-  platform::CTextFileReader file;
-  if (!file.Open(fileName)) return;
+  platform::CTextFileReader reader;
+  if (!reader.OpenNative(file)) return;
   m_bMailTextRead = true;
   // Text mode only shrinks the file, but for the "\n" after a last line
   // without one, so the size bounds the body.
-  body.reserve(platform::FileSizeOrZero(fileName) + 1 + MailFooter().size());
+  body.reserve(platform::NativeFileSizeOrZero(file) + 1 + MailFooter().size());
   std::string line;
-  while (file.ReadLine(line)) {
+  while (reader.ReadLine(line)) {
     body += line;
     body += '\n';
   }
@@ -184,7 +177,10 @@ void CBatchRun::ReadMailText(std::string fileName, std::string& body) {
 }
 
 void CBatchRun::WriteReportLine() {
+  // By the start directory's full path: the file is the start directory's
+  // even when the run could not go back there.
   AppendReportRecord(
+      m_startDir,
       FormatReportRecord(platform::NowUtc(), m_nMailCount, m_nAddressCount, m_strError));
 }
 
@@ -195,5 +191,17 @@ bool CBatchRun::FailSending(const std::string& error) {
 }
 
 void CBatchRun::PlayWave(const std::string& name) {
-  m_host.PlayCue(ResolveUnder(m_strStartDir, name));
+  m_host.PlayCue(platform::ResolveUnder(m_strStartDir, name));
+}
+
+std::filesystem::path CBatchRun::UnderStartDir(const std::string& name) const {
+  if (m_startDir.empty()) return platform::FindNativePath(platform::ResolveUnder(m_strStartDir, name));
+  return platform::FindNativePath(name, m_startDir);
+}
+
+std::string CBatchRun::RestoreStartDir() {
+  if (platform::SetWorkingDirPath(m_startDir)) return std::string();
+  const std::filesystem::path now = platform::EnterNearestDir(m_startDir);
+  return "\n" + T().cannotReturn + m_strStartDir + T().nowIn + platform::PathToCodePage(now) +
+         T().nowInEnd;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "settings/mail_source.h"
@@ -29,27 +30,26 @@ class CBatchHost {
   virtual void PlayCue(const std::string& path) = 0;
 };
 
-// Directory plus the native separator (unless it already ends in one, or in
-// ":" on Windows) plus a name.
-std::string JoinPath(const std::string& directory, const std::string& name);
-
-// The hour of UTC+8 for a UTC hour.
-int HourUtcPlus8(int utcHour);
-
 class CBatchRun {
  public:
   explicit CBatchRun(CBatchHost& host);
 
   void Run();
+  // Sends one mail file of the working directory to every address line. The
+  // run passes the names the folder listing gave, as native paths.
   bool SendMailFile(std::string fileName);
+  bool SendNativeMailFile(const std::filesystem::path& file);
   bool SendToRecipients(std::string recipients, std::string subject, std::string body);
   void ReadMailText(std::string fileName, std::string& body);
+  void ReadNativeMailText(const std::filesystem::path& file, std::string& body);
   void WriteReportLine();
 
   int m_bShowResult = 0;
   std::string m_strError;
   std::int32_t m_nMailCount = 0;
   std::int32_t m_nAddressCount = 0;
+  // The start directory in the code page, for names joined under it and for
+  // messages; the run itself goes back by the native path it read.
   std::string m_strStartDir;
 
   // For tests only: the SMTP port of every session (25 otherwise).
@@ -61,11 +61,15 @@ class CBatchRun {
   bool FailSending(const std::string& error);
   // Plays a wave named relative to the start directory, or absolute.
   void PlayWave(const std::string& name);
+  // A name from the settings, relative to the start directory or absolute.
+  std::filesystem::path UnderStartDir(const std::string& name) const;
+  // Makes the start directory the working directory again. When it cannot be
+  // entered (removed or renamed meanwhile), enters the nearest folder that can
+  // be and returns the text that says so; "" when all went well.
+  std::string RestoreStartDir();
 
   CBatchHost& m_host;
   unsigned int m_nSmtpPort = 25;
   bool m_bMailTextRead = false;  // whether the last ReadMailText opened its file
+  std::filesystem::path m_startDir;  // as the system gave it; empty if unknown
 };
-
-// `name` itself when it is an absolute path, else JoinPath(directory, name).
-std::string ResolveUnder(const std::string& directory, const std::string& name);

@@ -1,6 +1,6 @@
 #include "dispatch/footer.h"
 
-#include "dispatch/maker.h"
+#include "product/maker.h"
 #include "platform/codepage.h"
 
 namespace {

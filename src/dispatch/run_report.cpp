@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 
-#include "dispatch/batch_run.h"
 #include "platform/codepage.h"
 #include "platform/textfile.h"
 
@@ -14,7 +13,7 @@ const std::string& ReportFileName() {
 
 platform::UtcTime UtcPlus8(const platform::UtcTime& utc) {
   platform::UtcTime shifted = utc;
-  shifted.hour = HourUtcPlus8(utc.hour);
+  shifted.hour = platform::HourUtcPlus8(utc.hour);
   if (utc.hour + 8 >= 24) {
     using namespace std::chrono;
     const year_month_day next{sys_days{year{utc.year} / month(static_cast<unsigned>(utc.month)) /
@@ -49,8 +48,9 @@ std::string FormatReportRecord(const platform::UtcTime& utc, std::int32_t mailCo
   return record;
 }
 
-bool AppendReportRecord(const std::string& record) {
-  return platform::AppendToExistingTextFile(ReportFileName(), record);
+bool AppendReportRecord(const std::filesystem::path& dir, const std::string& record) {
+  const std::filesystem::path name = platform::NativePath(ReportFileName());
+  return platform::AppendToExistingNativeTextFile(dir.empty() ? name : dir / name, record);
 }
 
 std::string TrimWhiteSpace(const std::string& text) {

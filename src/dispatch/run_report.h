@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "platform/clock.h"
@@ -20,9 +21,10 @@ platform::UtcTime UtcPlus8(const platform::UtcTime& utc);
 std::string FormatReportRecord(const platform::UtcTime& utc, std::int32_t mailCount,
                                std::int32_t addressCount, const std::string& error);
 
-// Appends `record` in text mode to the report file in the working directory.
-// Never creates the file; false when it is missing or cannot be written.
-bool AppendReportRecord(const std::string& record);
+// Appends `record` in text mode to the report file in `dir` (the working
+// directory when `dir` is empty). Never creates the file; false when it is
+// missing or cannot be written.
+bool AppendReportRecord(const std::filesystem::path& dir, const std::string& record);
 
 // The five columns of one report line as the report page shows them.
 struct ReportFields {

@@ -27,6 +27,13 @@ UtcTime NowUtc() {
   return clock ? clock() : detail::SystemNowUtc();
 }
 
+int HourUtcPlus8(int utcHour) {
+  constexpr int kHoursAhead = 8;
+  constexpr int kHoursPerDay = 24;
+  const int hour = utcHour + kHoursAhead;
+  return hour >= kHoursPerDay ? hour - kHoursPerDay : hour;
+}
+
 void SetTestClock(std::function<UtcTime()> clock) {
   std::lock_guard<std::mutex> lock(ClockMutex());
   TestClock() = std::move(clock);

@@ -17,6 +17,9 @@ struct UtcTime {
 // The current time in UTC, or what the test clock says while one is set.
 UtcTime NowUtc();
 
+// The hour of UTC+8 for a UTC hour (0-23): the hour plus 8, less 24 from 24 on.
+int HourUtcPlus8(int utcHour);
+
 // Replaces the clock until it is cleared with an empty function.
 void SetTestClock(std::function<UtcTime()> clock);
 

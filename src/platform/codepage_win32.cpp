@@ -7,6 +7,10 @@
 namespace platform {
 namespace {
 
+// The program's texts are in code page 936 whatever the system's ANSI code
+// page; paths go to the system in the ANSI code page, as its "A" calls take them.
+constexpr UINT kTextCodePage = 936;
+
 std::wstring Widen(std::string_view in, UINT codePage, DWORD flags = 0) {
   if (in.empty()) return {};
   int n = MultiByteToWideChar(codePage, flags, in.data(), static_cast<int>(in.size()), nullptr, 0);
@@ -19,12 +23,12 @@ std::wstring Widen(std::string_view in, UINT codePage, DWORD flags = 0) {
 // character of the code page into '?', which reads as text; it becomes U+FFFD
 // here, one per byte skipped.
 std::wstring WidenCodePage(std::string_view in) {
-  std::wstring out = Widen(in, CP_ACP, MB_ERR_INVALID_CHARS);
+  std::wstring out = Widen(in, kTextCodePage, MB_ERR_INVALID_CHARS);
   if (in.empty() || !out.empty()) return out;
   for (std::size_t i = 0; i < in.size();) {
-    const bool lead = IsDBCSLeadByte(static_cast<BYTE>(in[i])) && i + 1 < in.size();
+    const bool lead = IsDBCSLeadByteEx(kTextCodePage, static_cast<BYTE>(in[i])) && i + 1 < in.size();
     const std::size_t width = lead ? 2 : 1;
-    const std::wstring piece = Widen(in.substr(i, width), CP_ACP, MB_ERR_INVALID_CHARS);
+    const std::wstring piece = Widen(in.substr(i, width), kTextCodePage, MB_ERR_INVALID_CHARS);
     if (piece.empty()) {
       out += L'\xFFFD';
       ++i;
@@ -36,20 +40,23 @@ std::wstring WidenCodePage(std::string_view in) {
   return out;
 }
 
-std::string Narrow(const std::wstring& in, UINT codePage) {
+// UTF-16 to a code page; with `flags` WC_NO_BEST_FIT_CHARS a character the
+// code page lacks becomes '?' instead of a look-alike.
+std::string Narrow(const std::wstring& in, UINT codePage, DWORD flags = 0) {
   if (in.empty()) return {};
-  int n = WideCharToMultiByte(codePage, 0, in.data(), static_cast<int>(in.size()), nullptr, 0,
+  int n = WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()), nullptr, 0,
                               nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(codePage, 0, in.data(), static_cast<int>(in.size()), out.data(), n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(codePage, flags, in.data(), static_cast<int>(in.size()), out.data(), n,
+                      nullptr, nullptr);
   return out;
 }
 
 }  // namespace
 
-// The program's code page is the system's ANSI code page (936 on Chinese systems).
-std::string FromUtf8(std::string_view utf8) { return Narrow(Widen(utf8, CP_UTF8), CP_ACP); }
+std::string FromUtf8(std::string_view utf8) {
+  return Narrow(Widen(utf8, CP_UTF8), kTextCodePage, WC_NO_BEST_FIT_CHARS);
+}
 
 std::string ToUtf8(std::string_view codePage) { return Narrow(WidenCodePage(codePage), CP_UTF8); }
 
@@ -58,7 +65,18 @@ std::filesystem::path NativePath(std::string_view codePage) {
 }
 
 std::string PathToCodePage(const std::filesystem::path& path) {
-  return Narrow(path.wstring(), CP_ACP);
+  return Narrow(path.wstring(), CP_ACP, WC_NO_BEST_FIT_CHARS);
+}
+
+std::filesystem::path FindNativePath(std::string_view codePage, const std::filesystem::path& base) {
+  const std::filesystem::path native = NativePath(codePage);
+  return base.empty() || native.is_absolute() || native.has_root_name() || native.has_root_directory()
+             ? native
+             : base / native;
+}
+
+std::string DisplayName(const std::filesystem::path& path) {
+  return Narrow(path.wstring(), CP_UTF8);
 }
 
 }  // namespace platform

@@ -1,7 +1,10 @@
-// The working directory and folder listings. Paths are code-page bytes.
+// The working directory, folder listings and path names. Paths held as
+// strings are code-page bytes; names read from the file system are also kept
+// as native paths, which open again byte for byte whatever their encoding.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,12 +12,22 @@ namespace platform {
 
 // The process's working directory; "" when it cannot be read.
 std::string GetWorkingDir();
+// The same as a native path; empty when it cannot be read.
+std::filesystem::path WorkingDirPath();
 // Makes `dir` the working directory; false (nothing changed) when it cannot
-// be entered, an empty name included.
+// be entered, an empty name included. A code-page name is found as
+// FindNativePath finds it.
 bool SetWorkingDir(const std::string& dir);
+bool SetWorkingDirPath(const std::filesystem::path& dir);
+
+// Makes the nearest folder that can be entered the working directory: `dir`
+// itself, else the closest of its parents, else the root; returns it (empty
+// when not even the root could be entered).
+std::filesystem::path EnterNearestDir(const std::filesystem::path& dir);
 
 struct DirEntry {
-  std::string m_strName;  // bare name, code-page bytes
+  std::string m_strName;  // bare name, code-page bytes (PathToCodePage)
+  std::filesystem::path m_native;  // bare name as the system gave it
   bool m_bDirectory = false;
   // A pipe, socket or device: listed, but no file to read (opening a pipe
   // would wait for a writer).
@@ -25,6 +38,13 @@ struct DirEntry {
 // "." and ".." included where the system reports them (every folder on POSIX,
 // every folder but a drive root on Windows). False when `dir` cannot be read.
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries);
+
+// Directory plus the native separator (unless it already ends in one, or in
+// ":" on Windows) plus a name. An empty directory gives the separator and the
+// name; a name that is absolute is not recognised.
+std::string JoinPath(const std::string& directory, const std::string& name);
+// `name` itself when it is an absolute path, else JoinPath(directory, name).
+std::string ResolveUnder(const std::string& directory, const std::string& name);
 
 // The native separator between folder names: "/" on POSIX, "\\" on Windows.
 char DirSeparator();
@@ -38,5 +58,6 @@ bool IsAbsolutePath(const std::string& path);
 
 // The size of a file in bytes; 0 when it cannot be read.
 std::uintmax_t FileSizeOrZero(const std::string& path);
+std::uintmax_t NativeFileSizeOrZero(const std::filesystem::path& path);
 
 }  // namespace platform

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <system_error>
 #include <utility>
 
@@ -12,27 +11,36 @@
 
 namespace platform {
 
-std::string GetWorkingDir() {
+std::filesystem::path WorkingDirPath() {
   std::error_code ec;
-  const std::filesystem::path cwd = std::filesystem::current_path(ec);
-  return ec ? std::string() : PathToCodePage(cwd);
+  std::filesystem::path cwd = std::filesystem::current_path(ec);
+  return ec ? std::filesystem::path() : cwd;
+}
+
+std::string GetWorkingDir() {
+  const std::filesystem::path cwd = WorkingDirPath();
+  return cwd.empty() ? std::string() : PathToCodePage(cwd);
+}
+
+bool SetWorkingDirPath(const std::filesystem::path& dir) {
+  return !dir.empty() && ::chdir(dir.c_str()) == 0;
 }
 
 bool SetWorkingDir(const std::string& dir) {
-  if (dir.empty()) return false;
-  return ::chdir(NativePath(dir).c_str()) == 0;
+  return !dir.empty() && SetWorkingDirPath(FindNativePath(dir));
 }
 
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   entries.clear();
-  const std::filesystem::path native = NativePath(dir);
+  const std::filesystem::path native = FindNativePath(dir);
   DIR* stream = ::opendir(native.c_str());
   if (stream == nullptr) return false;
   // readdir gives the directory's own order, "." and ".." included, which is
   // what the run walks.
   while (const dirent* entry = ::readdir(stream)) {
     DirEntry item;
-    item.m_strName = PathToCodePage(std::filesystem::path(entry->d_name));
+    item.m_native = std::filesystem::path(entry->d_name);
+    item.m_strName = PathToCodePage(item.m_native);
     unsigned char type = entry->d_type;
     if (type == DT_UNKNOWN || type == DT_LNK) {
       // A link counts as what it leads to, as the target is what opens.
@@ -61,9 +69,7 @@ bool IsAbsolutePath(const std::string& path) {
 }
 
 std::uintmax_t FileSizeOrZero(const std::string& path) {
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(NativePath(path), ec);
-  return ec ? 0 : size;
+  return NativeFileSizeOrZero(FindNativePath(path));
 }
 
 }  // namespace platform

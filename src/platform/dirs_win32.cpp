@@ -5,6 +5,8 @@
 #include <cctype>
 #include <utility>
 
+#include "platform/codepage.h"
+
 namespace platform {
 
 std::string GetWorkingDir() {
@@ -17,9 +19,23 @@ std::string GetWorkingDir() {
   return dir;
 }
 
+std::filesystem::path WorkingDirPath() {
+  DWORD size = GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return {};
+  std::wstring dir(size, L'\0');
+  const DWORD length = GetCurrentDirectoryW(size, dir.data());
+  if (length == 0 || length >= size) return {};
+  dir.resize(length);
+  return std::filesystem::path(dir);
+}
+
 bool SetWorkingDir(const std::string& dir) {
   if (dir.empty()) return false;
   return SetCurrentDirectoryA(dir.c_str()) != 0;
+}
+
+bool SetWorkingDirPath(const std::filesystem::path& dir) {
+  return !dir.empty() && SetCurrentDirectoryW(dir.c_str()) != 0;
 }
 
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
@@ -27,19 +43,22 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   std::string pattern = dir;
   if (!pattern.empty() && !EndsInSeparator(pattern) && pattern.back() != '/') pattern += '\\';
   pattern += "*.*";
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA(pattern.c_str(), &data);
+  // The wide calls give every name as it is; the code-page form is for
+  // showing and comparing, the native one for opening.
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(NativePath(pattern).c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) {
     // An empty drive root lists nothing at all; that is an empty listing.
     return GetLastError() == ERROR_FILE_NOT_FOUND;
   }
   do {
     DirEntry item;
-    item.m_strName = data.cFileName;
+    item.m_native = std::filesystem::path(data.cFileName);
+    item.m_strName = PathToCodePage(item.m_native);
     item.m_bDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     item.m_bSpecial = (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
     entries.push_back(std::move(item));
-  } while (FindNextFileA(search, &data));
+  } while (FindNextFileW(search, &data));
   FindClose(search);
   return true;
 }

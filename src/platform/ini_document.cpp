@@ -158,15 +158,11 @@ std::string ClipProfileValue(const std::optional<std::string>& value, std::size_
   if (clipped.size() < bufferSize) return std::string(clipped);
   // Cut at a character boundary: a character of the code page that does not
   // fit whole is left out whole. A lead byte 0x81-0xFE starts a double-byte
-  // character, or a four-byte one when a digit follows (GB18030).
+  // character (code page 936 has no longer ones).
   std::size_t end = 0;
   while (end < clipped.size()) {
     const unsigned char lead = static_cast<unsigned char>(clipped[end]);
-    std::size_t width = 1;
-    if (lead >= 0x81 && lead <= 0xFE && end + 1 < clipped.size()) {
-      const char next = clipped[end + 1];
-      width = (next >= '0' && next <= '9' && end + 3 < clipped.size()) ? 4 : 2;
-    }
+    const std::size_t width = lead >= 0x81 && lead <= 0xFE && end + 1 < clipped.size() ? 2 : 1;
     if (end + width > bufferSize - 1) break;
     end += width;
   }

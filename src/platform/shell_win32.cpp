@@ -38,21 +38,16 @@ int ShellOpen(const std::string& target, int showCommand) {
   return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 
-bool DefaultBrowserCommand(std::string* command) {
+bool OpenWithHtmlHandler(const std::string& url, int showCommand, int* result) {
   std::string fileType;
-  if (!ReadClassesRootDefault(".htm", &fileType)) return false;
-  return ReadClassesRootDefault(fileType + "\\shell\\open\\command", command);
-}
-
-std::span<const std::string_view> CommandPlaceholders() {
-  static constexpr std::string_view kPlaceholders[] = {"%1"};
-  return kPlaceholders;
-}
-
-int RunBrowserCommand(const std::string& command, const std::string& url, int showCommand) {
-  const std::string line =
-      CutAtPlaceholder(command, CommandPlaceholders()) + " " + url;
-  return static_cast<int>(WinExec(line.c_str(), static_cast<UINT>(showCommand)));
+  std::string command;
+  if (!ReadClassesRootDefault(".htm", &fileType) ||
+      !ReadClassesRootDefault(fileType + "\\shell\\open\\command", &command)) {
+    return false;
+  }
+  const std::string line = CutAtPlaceholder(command) + " " + url;
+  *result = static_cast<int>(WinExec(line.c_str(), static_cast<UINT>(showCommand)));
+  return true;
 }
 
 }  // namespace platform

@@ -81,7 +81,7 @@ bool PlaySoundSync(const std::string& name) {
   ca_context* context = nullptr;
   if (ca_context_create(&context) != CA_SUCCESS) return false;
   bool played = false;
-  const std::filesystem::path native = NativePath(name);
+  const std::filesystem::path native = FindNativePath(name);
   if (!name.empty() && IsPlayableFile(native)) {
     played = PlayAndWait(context, CA_PROP_MEDIA_FILENAME, native.string());
   }

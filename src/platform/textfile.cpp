@@ -4,11 +4,15 @@
 
 #include <cstring>
 
+#include "platform/codepage.h"
+
 namespace platform {
 
 CTextFileReader::~CTextFileReader() { Close(); }
 
-bool CTextFileReader::Open(const std::string& path) {
+bool CTextFileReader::Open(const std::string& path) { return OpenNative(FindNativePath(path)); }
+
+bool CTextFileReader::OpenNative(const std::filesystem::path& path) {
   Close();
   m_fd = OpenDescriptor(path);
   return m_fd >= 0;
@@ -24,6 +28,10 @@ void CTextFileReader::Close() {
 }
 
 bool CTextFileReader::IsOpen() const { return m_fd >= 0; }
+
+bool AppendToExistingTextFile(const std::string& path, std::string_view text) {
+  return AppendToExistingNativeTextFile(FindNativePath(path), text);
+}
 
 bool CTextFileReader::ReadLine(std::string& line) {
   if (m_fd < 0) return false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -16,8 +17,10 @@ class CTextFileReader {
   CTextFileReader(const CTextFileReader&) = delete;
   CTextFileReader& operator=(const CTextFileReader&) = delete;
 
-  // Opens `path` (code-page bytes, relative to the working directory or absolute).
+  // Opens `path` (code-page bytes, relative to the working directory or
+  // absolute, found as FindNativePath finds it), or a native path.
   bool Open(const std::string& path);
+  bool OpenNative(const std::filesystem::path& path);
   // The next line without its line end; false at the end of the file. A last
   // line without a line end is still a line.
   bool ReadLine(std::string& line);
@@ -28,7 +31,7 @@ class CTextFileReader {
   // The system's part: open a file for reading (-1 on failure), close it,
   // and read its next block, already in text mode, onto the end of m_data
   // (false at the end of the file or on a read error).
-  static int OpenDescriptor(const std::string& path);
+  static int OpenDescriptor(const std::filesystem::path& path);
   static void CloseDescriptor(int fd);
   bool Fill();
 
@@ -42,5 +45,6 @@ class CTextFileReader {
 // Appends `text` in text mode ("\n" becomes CR LF) to the end of an existing
 // file. Never creates the file: false when it is missing or cannot be written.
 bool AppendToExistingTextFile(const std::string& path, std::string_view text);
+bool AppendToExistingNativeTextFile(const std::filesystem::path& path, std::string_view text);
 
 }  // namespace platform

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/codepage.h"
 #include "platform/posix_fd.h"
 
 namespace platform {
@@ -15,8 +14,8 @@ constexpr std::size_t kBlockSize = 256 * 1024;
 
 }  // namespace
 
-int CTextFileReader::OpenDescriptor(const std::string& path) {
-  const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+int CTextFileReader::OpenDescriptor(const std::filesystem::path& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st {};
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -77,8 +76,8 @@ bool CTextFileReader::Fill() {
   return true;
 }
 
-bool AppendToExistingTextFile(const std::string& path, std::string_view text) {
-  const int fd = open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+bool AppendToExistingNativeTextFile(const std::filesystem::path& path, std::string_view text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
   std::string translated;
   translated.reserve(text.size() + text.size() / 8);

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "platform/codepage.h"
 
 namespace platform {
 namespace {
@@ -16,8 +15,8 @@ constexpr unsigned kBlockSize = 256 * 1024;
 
 }  // namespace
 
-int CTextFileReader::OpenDescriptor(const std::string& path) {
-  return _wopen(NativePath(path).c_str(), _O_RDONLY | _O_TEXT);
+int CTextFileReader::OpenDescriptor(const std::filesystem::path& path) {
+  return _wopen(path.c_str(), _O_RDONLY | _O_TEXT);
 }
 
 void CTextFileReader::CloseDescriptor(int fd) { _close(fd); }
@@ -32,8 +31,8 @@ bool CTextFileReader::Fill() {
   return n > 0;
 }
 
-bool AppendToExistingTextFile(const std::string& path, std::string_view text) {
-  const int fd = _wopen(NativePath(path).c_str(), _O_WRONLY | _O_APPEND | _O_TEXT);
+bool AppendToExistingNativeTextFile(const std::filesystem::path& path, std::string_view text) {
+  const int fd = _wopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_TEXT);
   if (fd < 0) return false;
   bool written = true;
   std::size_t done = 0;

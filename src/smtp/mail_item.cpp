@@ -35,6 +35,7 @@ bool CMailItem::GetRecipient(std::string& address, std::string& name, int index)
 int CMailItem::GetRecipientCount() const { return static_cast<int>(m_recipients.size()); }
 
 bool CMailItem::AddRecipientList(std::string list) {
+  list.resize(std::strlen(list.c_str()));  // a NUL ends the text, as for "%s"
   std::size_t start = 0;
   for (;;) {
     std::size_t end = list.find(';', start);
@@ -131,7 +132,13 @@ std::string WithoutLineBreaks(const std::string& text) {
   std::string clean;
   clean.reserve(text.size());
   for (char c : text) {
+    if (c == '\0') break;
     if (c != '\r' && c != '\n') clean += c;
   }
   return clean;
+}
+
+void RemoveNulBytes(std::string& text) {
+  if (std::memchr(text.data(), '\0', text.size()) == nullptr) return;
+  std::erase(text, '\0');
 }

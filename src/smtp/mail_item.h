@@ -23,7 +23,7 @@ class CMailItem {
   bool GetRecipient(std::string& address, std::string& name, int index) const;
   int GetRecipientCount() const;
   // Parses a ";"-separated list of bare addresses or "name<address>" entries
-  // and appends them. False on an entry whose first ">" is missing or stands
+  // and appends them. A NUL byte ends the list. False on an entry whose first ">" is missing or stands
   // before its "<"; entries before it stay added.
   bool AddRecipientList(std::string list);
 
@@ -50,6 +50,9 @@ class CMailItem {
 // something changes, into one new buffer with room for `spare` more bytes.
 void NormalizeLineEnds(std::string& text, std::size_t spare = 0);
 
-// `text` without its CR and LF bytes: a value safe to put into one command or
-// header line.
+// `text` up to its first NUL byte, without its CR and LF bytes: a value safe
+// to put into one command or header line.
 std::string WithoutLineBreaks(const std::string& text);
+
+// Removes every NUL byte from `text`, in place: no NUL reaches the wire.
+void RemoveNulBytes(std::string& text);

@@ -159,6 +159,7 @@ bool CSMTP::PrepareMessage(CMailItem& item) {
     return false;
   }
   std::string& body = item.m_strBody;
+  RemoveNulBytes(body);
   NormalizeLineEnds(body, 2);
   item.EscapeBody();
   if (body.size() < 2 || body.compare(body.size() - 2, 2, "\r\n") != 0) body += "\r\n";

@@ -51,8 +51,9 @@ class CSMTP {
   static SmtpTimeouts SetTimeouts(const SmtpTimeouts& timeouts);
 
  protected:
-  // Builds the item's header, brings its body to CR LF line ends, escapes
-  // its dot lines and ends it with CR LF. False without recipients.
+  // Builds the item's header, drops the NUL bytes of its body, brings the
+  // body to CR LF line ends, escapes its dot lines and ends it with CR LF.
+  // False without recipients.
   virtual bool PrepareMessage(CMailItem& item);
 
   // One receive; true when the reply's code is the one `kind` expects.

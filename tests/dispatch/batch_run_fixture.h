@@ -86,15 +86,14 @@ class BatchRunTest : public ::testing::Test {
     EXPECT_EQ(m_run.m_strStartDir, m_start);
   }
 
-  std::string Cue(const std::string& name) const { return "cue:" + JoinPath(m_start, name); }
+  std::string Cue(const std::string& name) const { return "cue:" + platform::JoinPath(m_start, name); }
 
-  // The mail files of `folder` in the order the run walks them.
+  // The mail files of `folder` (under the scratch directory) in the order
+  // the system lists them, read without the project's own listing.
   std::vector<std::string> MailOrder(const std::string& folder) const {
-    std::vector<platform::DirEntry> entries;
-    platform::ListDirectory(folder, entries);
     std::vector<std::string> files;
-    for (const auto& entry : entries) {
-      if (!entry.m_bDirectory) files.push_back(entry.m_strName);
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path() / folder)) {
+      if (!entry.is_directory()) files.push_back(entry.path().filename().string());
     }
     return files;
   }

@@ -127,16 +127,64 @@ TEST_F(BatchRunTest, MissingOrEmptyMailFolderStopsWithoutEndCue) {
                                                 "\r\n2004- 1- 1 ,  7:30" + status);
 }
 
-TEST_F(BatchRunTest, FolderWithOnlySubfoldersSucceedsWithoutSending) {
-  std::filesystem::create_directories(m_dir.Path() / "mail/inner");
-  m_dir.WriteFile("mail/inner/not-sent", "x");
-  m_dir.WriteFile("运行报告.txt", "");
-  WriteSettings("mail", "list.txt");  // the list is never opened
-  Run(true);
-  EXPECT_EQ(m_host.m_events,
-            (std::vector<std::string>{Cue("begin.wav"), "reload", Cue("ok.wav"),
-                                      "box:" + FromUtf8("所有邮件已经发送成功.")}));
-  EXPECT_EQ(m_dir.ReadFile("运行报告.txt"), "\r\n2004- 1- 1 ,  7:30 , 0 , 0 , " + FromUtf8("成功"));
+// A folder without mail files, an empty one or one holding only a subfolder,
+// is a success with nothing sent; with cues off nothing is played at all.
+TEST_F(BatchRunTest, FolderWithoutMailFilesSucceedsWithoutSending) {
+  std::filesystem::create_directories(m_dir.Path() / "only-sub/inner");
+  m_dir.WriteFile("only-sub/inner/not-sent", "x");
+  std::filesystem::create_directories(m_dir.Path() / "empty");
+  for (const char* folder : {"only-sub", "empty"}) {
+    for (const bool play : {true, false}) {
+      SCOPED_TRACE(std::string(folder) + (play ? " with cues" : " without cues"));
+      m_dir.WriteFile("运行报告.txt", "");
+      WriteSettings(folder, "list.txt");  // the list is never opened
+      if (!play) {
+        std::string ini = m_dir.ReadFile("ini/Stmp.Ini");
+        ini.replace(ini.find("play=1"), 6, "play=0");
+        m_dir.WriteFile("ini/Stmp.Ini", ini);
+      }
+      m_host.m_events.clear();
+      Run(true);
+      std::vector<std::string> expected = {"reload", "box:" + FromUtf8("所有邮件已经发送成功.")};
+      if (play) {
+        expected.insert(expected.begin(), Cue("begin.wav"));
+        expected.insert(expected.end() - 1, Cue("ok.wav"));
+      }
+      EXPECT_EQ(m_host.m_events, expected);
+      EXPECT_EQ(m_run.m_nMailCount, 0);
+      EXPECT_EQ(m_dir.ReadFile("运行报告.txt"),
+                "\r\n2004- 1- 1 ,  7:30 , 0 , 0 , " + FromUtf8("成功"));
+    }
+  }
+}
+
+// A timer run that fails at the server plays the error cue and shows nothing.
+TEST_F(BatchRunTest, TimerRunFailingAtTheServerShowsNoBox) {
+  m_dir.WriteFile("mail/one", "x");
+  m_dir.WriteFile("list.txt", "x@example.com\n");
+  WriteSettings("mail", "list.txt");
+  testsupport::CScriptedSmtpServer server(
+      testsupport::CSmtpScript::Replies({"220 test", "250 hello", "550 no", "221 bye"}));
+  Run(false, server.Port());
+  EXPECT_EQ(m_run.m_strError, "550:SMTP server error");
+  EXPECT_EQ(m_host.m_events, (std::vector<std::string>{Cue("begin.wav"), "reload", Cue("err.wav")}));
+}
+
+// A list line ending in ";" has an empty last entry, which goes out as an
+// empty recipient; a NUL byte ends a line there.
+TEST_F(BatchRunTest, ListLineEndsAtItsLastSemicolonOrNul) {
+  m_dir.WriteFile("mail/one", "x");
+  m_dir.WriteFile("list.txt",
+                  "a@example.com;\nb@example.com" + std::string(1, '\0') + ";c@example.com\n");
+  WriteSettings("mail", "list.txt");
+  testsupport::CScriptedSmtpServer server(
+      {testsupport::CSmtpScript::Accepting(2), testsupport::CSmtpScript::Accepting(1)});
+  Run(false, server.Port());
+  ASSERT_EQ(server.SessionCount(), 2);
+  EXPECT_NE(server.Received(0).find("RCPT TO: <a@example.com>\r\nRCPT TO: <>\r\nDATA"),
+            std::string::npos);
+  EXPECT_NE(server.Received(1).find("RCPT TO: <b@example.com>\r\nDATA"), std::string::npos);
+  EXPECT_EQ(server.Received(1).find('\0'), std::string::npos);
 }
 
 TEST_F(BatchRunTest, UnreachableServerFailsWithTheSessionError) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dispatch/batch_run.h"
+#include "platform/clock.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -34,9 +34,9 @@ TEST(RunReport, DateRollsOverFromUtcHour16) {
   EXPECT_EQ(leap.hour, 0);
   const platform::UtcTime plain = UtcPlus8(At(2003, 2, 28, 20, 0));
   EXPECT_EQ(plain.month * 100 + plain.day, 301);
-  EXPECT_EQ(HourUtcPlus8(15), 23);
-  EXPECT_EQ(HourUtcPlus8(16), 0);
-  EXPECT_EQ(HourUtcPlus8(23), 7);
+  EXPECT_EQ(platform::HourUtcPlus8(15), 23);
+  EXPECT_EQ(platform::HourUtcPlus8(16), 0);
+  EXPECT_EQ(platform::HourUtcPlus8(23), 7);
 }
 
 TEST(RunReport, SplitsLinesAsThePageShowsThem) {

@@ -310,6 +310,33 @@ TEST_F(SmtpSessionTest, LineBreaksNeverReachCommands) {
       << received;
 }
 
+// A NUL byte ends a sender, subject or recipient there; in the body it is
+// dropped. None reaches the wire.
+TEST_F(SmtpSessionTest, NulBytesNeverReachTheWire) {
+  using namespace std::string_literals;
+  CScriptedSmtpServer server(CSmtpScript::Accepting(3));
+  CMailItem item;
+  item.m_strSender = "me@x.cn\0evil"s;
+  item.m_strSubject = "Hi\0\r\nBcc: evil@x.cn"s;
+  item.AddRecipientList("Zhang <z@x.cn>;l@x.cn\0;evil@x.cn"s);
+  item.AddRecipient("a@x.cn\0>\r\nDATA"s, "A\0B"s);
+  item.m_strBody = "line\0 one\n\0.\n"s;
+  {
+    CSMTP smtp(server.Host(), server.Port());
+    ASSERT_TRUE(smtp.Connect());
+    EXPECT_TRUE(smtp.SendMail(item)) << smtp.GetErrorText();
+  }
+  const std::string received = server.Received();
+  EXPECT_EQ(received.find('\0'), std::string::npos);
+  EXPECT_NE(received.find("MAIL From: <me@x.cn>\r\nRCPT TO: <z@x.cn>\r\nRCPT TO: <l@x.cn>\r\n"
+                          "RCPT TO: <a@x.cn>\r\nDATA\r\n"),
+            std::string::npos)
+      << received;
+  EXPECT_NE(received.find("To: Zhang <z@x.cn>,<l@x.cn>,A<a@x.cn>\r\nSubject: Hi\r\n"),
+            std::string::npos);
+  EXPECT_NE(received.find("\r\n\r\nline one\r\n..\r\n\r\n.\r\n"), std::string::npos);
+}
+
 TEST_F(SmtpSessionTest, LargeBodyArrivesIntact) {
   std::string body;
   std::string expected;

@@ -28,12 +28,15 @@ class BitmapStaticTest : public ::testing::Test {
 
     m_frame = new wxFrame(nullptr, wxID_ANY, "picture", wxPoint(50, 50), wxSize(400, 300));
     m_panel = new wxPanel(m_frame);
-    m_frame->Show();
-    PumpEvents(200);
+    ShowAndWait(m_frame);
   }
   void TearDown() override {
     m_frame->Destroy();
-    PumpEvents(50);
+    DispatchPending();
+  }
+  // Waits until `picture` shows exactly `count` pixels of `colour`.
+  static bool ShowsPixels(wxWindow* picture, const wxColour& colour, int count) {
+    return WaitUntil([&] { return CountPixels(GrabClientArea(picture), colour) == count; });
   }
 
   CTestPictures m_pictures;
@@ -49,27 +52,24 @@ TEST_F(BitmapStaticTest, DrawsAtNaturalSizeBeyondItsPlaceholder) {
 
   ASSERT_TRUE(picture->LoadDib(501));
   picture->Draw();
-  PumpEvents(200);
   EXPECT_EQ(picture->GetRect(), wxRect(10, 10, 120, 90));
-  const wxImage shown = GrabClientArea(picture);
-  EXPECT_EQ(CountPixels(shown, kRed), 120 * 90);
+  EXPECT_TRUE(ShowsPixels(picture, kRed, 120 * 90));
 }
 
 TEST_F(BitmapStaticTest, FailedLoadsKeepThePreviousPicture) {
   auto* picture = new CBitmapStatic;
   picture->Create(m_panel, 1020, wxPoint(10, 10), wxSize(20, 20));
   EXPECT_FALSE(picture->LoadDib(999));  // no such number
-  EXPECT_FALSE(picture->GetDib().IsOk());
+  picture->Draw();
+  EXPECT_EQ(picture->GetSize(), wxSize(20, 20));  // still nothing to show
 
   ASSERT_TRUE(picture->LoadDib(502));
   EXPECT_FALSE(picture->LoadDib(999));
   EXPECT_FALSE(picture->LoadDib(503));  // not a readable picture
   EXPECT_FALSE(picture->LoadDib(504));  // only .bmp pictures count
   picture->Draw();
-  PumpEvents(200);
-  EXPECT_EQ(picture->GetDibId(), 502);
   EXPECT_EQ(picture->GetSize(), wxSize(26, 34));
-  EXPECT_EQ(CountPixels(GrabClientArea(picture), kGreen), 26 * 34);
+  EXPECT_TRUE(ShowsPixels(picture, kGreen, 26 * 34));
 }
 
 TEST_F(BitmapStaticTest, SwitchingPicturesRepaints) {
@@ -77,11 +77,10 @@ TEST_F(BitmapStaticTest, SwitchingPicturesRepaints) {
   picture->Create(m_panel, 1020, wxPoint(10, 10), wxSize(20, 20));
   picture->LoadDib(502);
   picture->Draw();
-  PumpEvents(200);
+  ASSERT_TRUE(ShowsPixels(picture, kGreen, 26 * 34));
   picture->LoadDib(501);
   picture->Draw();
-  PumpEvents(200);
-  EXPECT_EQ(CountPixels(GrabClientArea(picture), kRed), 120 * 90);
+  EXPECT_TRUE(ShowsPixels(picture, kRed, 120 * 90));
 }
 
 // The pictures of res/, once they are compiled in.

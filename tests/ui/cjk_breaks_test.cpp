@@ -40,8 +40,7 @@ TEST(CMyVwLayout, ChineseParagraphWrapsToTheViewsWidth) {
   auto* frame = new wxFrame(nullptr, wxID_ANY, "wrap", wxPoint(40, 40), wxSize(360, 400));
   auto* view = new CMyVw;
   view->Create(frame, wxID_ANY, wxDefaultPosition, wxSize(300, 300), wxHW_SCROLLBAR_NEVER);
-  frame->Show();
-  PumpEvents(100);
+  ShowAndWait(frame);
   wxString paragraph;
   for (int i = 0; i < 12; ++i) paragraph += U("每天到了设定的时间，程序就发送邮件。");
   view->SetPage("<html><body><p>" + paragraph + "</p></body></html>");

@@ -1,23 +1,29 @@
-// The banner, version and help pages in a real frame under Xvfb.
+// The banner, version and help pages in a real frame under Xvfb. Addresses go
+// to a stand-in opener that records them.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include <wx/frame.h>
+#include <wx/html/htmlcell.h>
 #include <wx/panel.h>
 #include <wx/uiaction.h>
 
-#include "dispatch/maker.h"
-#include "support/fake_shell.h"
+#include "product/maker.h"
 #include "support/temp_dir.h"
 #include "ui/pages/banner_page.h"
 #include "ui/pages/help_page.h"
 #include "ui/pages/my_view.h"
 #include "ui/pages/version_page.h"
+#include "ui/support/fake_link_opener.h"
 #include "ui/support/window_testing.h"
 
 namespace {
+
+using Opened = CFakeLinkOpener::COpened;
+
+wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
 
 class InfoPagesTest : public ::testing::Test {
  protected:
@@ -27,33 +33,36 @@ class InfoPagesTest : public ::testing::Test {
     m_pictures.Add(137, "137_portrait.bmp", MakeBmp(76, 94, wxColour(200, 180, 150)));
     m_frame = new wxFrame(nullptr, wxID_ANY, "pages", wxPoint(40, 40), wxSize(640, 560));
     m_pane = new wxPanel(m_frame);
-    m_frame->Show();
-    PumpEvents(200);
+    ShowAndWait(m_frame);
   }
   void TearDown() override {
     m_frame->Destroy();
-    PumpEvents(50);
+    DispatchPending();
   }
 
-  // Moves the real pointer to `offset` from the window's top-left corner.
-  static void PointAt(wxWindow* window, const wxPoint& offset) {
-    wxUIActionSimulator().MouseMove(window->GetScreenPosition() + offset);
-    PumpEvents(80);
+  // Makes a page of type P in the pane and waits until it is painted.
+  template <typename P>
+  P* MakePage() {
+    auto* page = new P(m_opener);
+    EXPECT_TRUE(page->Create(m_pane));
+    page->Refresh();
+    DispatchPending();
+    return page;
   }
 
-  testsupport::CFakeShell m_shell;
+  CFakeLinkOpener m_opener;
   CSafetyTimer m_safety;
   CTestPictures m_pictures;
   wxFrame* m_frame = nullptr;
   wxPanel* m_pane = nullptr;
 };
 
-TEST_F(InfoPagesTest, BannerStripCoversTheTopLeft345By30Pixels) {
-  auto* page = new CBannerPage;
-  ASSERT_TRUE(page->Create(m_pane));
-  PumpEvents(200);
+TEST_F(InfoPagesTest, BannerStripOpensTheSiteMaximisedOnlyInsideItsTopLeft345By30Pixels) {
+  auto* page = MakePage<CBannerPage>();
   // The banner covers 346 x 295 pixels from the page's corner.
-  EXPECT_EQ(page->Picture().GetRect(), wxRect(0, 0, 346, 295));
+  ASSERT_TRUE(WaitUntil([&] {
+    return page->FindWindow(CBannerPage::IDC_PICTURE)->GetRect() == wxRect(0, 0, 346, 295);
+  }));
 
   const struct {
     wxPoint at;
@@ -63,62 +72,57 @@ TEST_F(InfoPagesTest, BannerStripCoversTheTopLeft345By30Pixels) {
       {{10, 30}, false}, {{345, 30}, false}, {{100, 200}, false},
   };
   for (const auto& p : points) {
-    PointAt(page, p.at);
-    EXPECT_EQ(page->HotStrip().HitTest(), p.inside) << p.at.x << "," << p.at.y;
+    m_opener.m_opened.clear();
+    ClickAt(page->GetScreenPosition() + p.at);
+    const std::vector<Opened> expected =
+        p.inside ? std::vector<Opened>{{maker::kSiteUrl, platform::kShowMaximized, true}}
+                 : std::vector<Opened>{};
+    EXPECT_EQ(m_opener.m_opened, expected) << p.at.x << "," << p.at.y;
   }
 }
 
 TEST_F(InfoPagesTest, BannerShowsTheHandOnlyOverTheStrip) {
-  auto* page = new CBannerPage;
-  page->Create(m_pane);
-  PumpEvents(200);
+  auto* page = MakePage<CBannerPage>();
   const wxCursor before = page->GetCursor();
-  PointAt(page, {100, 10});
+  MovePointer(page->GetScreenPosition() + wxPoint(100, 10));
   EXPECT_TRUE(page->GetCursor().IsOk());
   EXPECT_FALSE(page->GetCursor().IsSameAs(before));
   const wxCursor hand = page->GetCursor();
-  PointAt(page, {100, 100});
+  MovePointer(page->GetScreenPosition() + wxPoint(100, 100));
   EXPECT_FALSE(page->GetCursor().IsSameAs(hand));
 }
 
-TEST_F(InfoPagesTest, BannerClickOpensTheSiteOnlyInsideTheStrip) {
-  auto* page = new CBannerPage;
-  page->Create(m_pane);
-  PumpEvents(200);
-  wxUIActionSimulator mouse;
-  PointAt(page, {120, 31});
-  mouse.MouseClick();
-  PumpEvents(150);
-  EXPECT_TRUE(m_shell.OpenerArgs().empty());
-
-  PointAt(page, {120, 12});
-  mouse.MouseClick();
-  PumpEvents(150);
-  EXPECT_EQ(m_shell.OpenerArgs(), std::vector<std::string>{maker::kSiteUrl});
-}
-
 TEST_F(InfoPagesTest, VersionPageLinksShowTheirTextsButOpenTheirTargets) {
-  auto* page = new CVersionPage;
-  ASSERT_TRUE(page->Create(m_pane));
-  PumpEvents(200);
-  EXPECT_EQ(page->MailLink().GetLabel(), maker::kContactMail);
-  EXPECT_EQ(page->MailLink().GetUrl(), std::string("mailto:") + maker::kContactMail);
-  EXPECT_EQ(page->ProductLink().GetUrl(), maker::kProductUrl);
-  EXPECT_EQ(page->SiteLink().GetUrl(), maker::kSiteUrl);
-  EXPECT_EQ(page->MailLink().GetId(), CVersionPage::IDC_MAIL);
-
-  // The portrait starts at its placeholder, at its natural size.
-  const wxPoint placeholder = page->ConvertDialogToPixels(wxPoint(160, 8));
-  EXPECT_EQ(page->Picture().GetRect(), wxRect(placeholder, wxSize(76, 94)));
-  // Nothing else overlaps the portrait.
-  for (wxWindow* child : page->GetChildren()) {
-    if (child == &page->Picture()) continue;
-    EXPECT_FALSE(child->GetRect().Intersects(page->Picture().GetRect())) << child->GetLabel();
+  auto* page = MakePage<CVersionPage>();
+  const struct {
+    int id;
+    wxString text;
+    wxString target;
+  } links[] = {
+      {CVersionPage::IDC_MAIL, U(maker::kContactMail), U("mailto:") + U(maker::kContactMail)},
+      {CVersionPage::IDC_PRODUCT, U(maker::kProductUrl), U(maker::kProductUrl)},
+      {CVersionPage::IDC_SITE, U(maker::kSiteUrl), U(maker::kSiteUrl)},
+  };
+  for (const auto& link : links) {
+    wxWindow* control = page->FindWindow(link.id);
+    ASSERT_NE(control, nullptr) << link.id;
+    EXPECT_EQ(control->GetLabel(), link.text);
+    m_opener.m_opened.clear();
+    ClickOn(control);
+    EXPECT_EQ(m_opener.m_opened,
+              std::vector<Opened>({{link.target, platform::kShowNormal, false}}));
   }
 
-  page->MailLink().Click();
-  EXPECT_EQ(m_shell.OpenerArgs(), std::vector<std::string>{"mailto:linyuanzhou@example.com"});
-  EXPECT_TRUE(page->MailLink().IsVisited());
+  // The portrait starts at its placeholder, at its natural size, and nothing
+  // else overlaps it.
+  wxWindow* picture = page->FindWindow(CVersionPage::IDC_PICTURE);
+  const wxPoint placeholder = page->ConvertDialogToPixels(wxPoint(160, 8));
+  ASSERT_TRUE(WaitUntil([&] { return picture->GetRect() == wxRect(placeholder, wxSize(76, 94)); }))
+      << "the portrait is at " << picture->GetRect().x << "," << picture->GetRect().y;
+  for (wxWindow* child : page->GetChildren()) {
+    if (child == picture) continue;
+    EXPECT_FALSE(child->GetRect().Intersects(picture->GetRect())) << child->GetLabel();
+  }
 }
 
 TEST_F(InfoPagesTest, HelpPageShowsTheDocumentOfItsStartingDirectory) {
@@ -129,7 +133,7 @@ TEST_F(InfoPagesTest, HelpPageShowsTheDocumentOfItsStartingDirectory) {
                   "<body><p>第一份帮助文档</p></body></html>");
   second.WriteFile("help/index.htm", "<html><body><p>second</p></body></html>");
 
-  auto* page = new CHelpPage;
+  auto* page = new CHelpPage(m_opener);
   {
     testsupport::CWorkingDirGuard cwd(first.Path());
     ASSERT_TRUE(page->Create(m_pane));
@@ -138,24 +142,45 @@ TEST_F(InfoPagesTest, HelpPageShowsTheDocumentOfItsStartingDirectory) {
   ASSERT_NE(view, nullptr);
   EXPECT_STREQ(view->GetClassInfo()->GetClassName(), L"CMyVw");
   EXPECT_EQ(view->GetId(), CHelpPage::IDC_VIEW);
-  EXPECT_EQ(page->DocumentPath(), (first.Path() / "help" / "index.htm").string());
-  EXPECT_TRUE(view->ToText().Contains(wxString::FromUTF8("第一份帮助文档")));
-  EXPECT_EQ(view->GetOpenedPageTitle(), wxString::FromUTF8("帮助"));
+  EXPECT_EQ(view->GetOpenedPage(), (first.Path() / "help" / "index.htm").string());
+  EXPECT_TRUE(view->ToText().Contains(U("第一份帮助文档")));
+  EXPECT_EQ(view->GetOpenedPageTitle(), U("帮助"));
   EXPECT_EQ(view->GetSize(), page->GetClientSize());
 
   // Another page made elsewhere reads that directory's document.
   testsupport::CWorkingDirGuard cwd(second.Path());
-  auto* other = new CHelpPage;
+  auto* other = new CHelpPage(m_opener);
   other->Create(m_pane);
   EXPECT_TRUE(other->View()->ToText().Contains("second"));
+}
+
+TEST_F(InfoPagesTest, HelpLinksToWebAndMailOpenOutsideAndOthersInsideTheView) {
+  testsupport::CTempDir dir;
+  dir.WriteFile("help/index.htm",
+                "<html><body><p><a href=\"https://www.example.com/x\">web</a></p>"
+                "<p><a href=\"MAILTO:a@example.com\">mail</a></p>"
+                "<p><a href=\"other.htm\">other</a></p></body></html>");
+  dir.WriteFile("help/other.htm", "<html><body><p>the other page</p></body></html>");
+  testsupport::CWorkingDirGuard cwd(dir.Path());
+  auto* page = new CHelpPage(m_opener);
+  ASSERT_TRUE(page->Create(m_pane));
+  page->SetSize(400, 300);
+  CMyVw* view = page->View();
+  for (const char* href : {"https://www.example.com/x", "MAILTO:a@example.com", "other.htm"}) {
+    view->OnLinkClicked(wxHtmlLinkInfo(href));
+  }
+  EXPECT_EQ(m_opener.m_opened,
+            std::vector<Opened>({{"https://www.example.com/x", platform::kShowNormal, false},
+                                 {"MAILTO:a@example.com", platform::kShowNormal, false}}));
+  EXPECT_TRUE(view->ToText().Contains("the other page"));
 }
 
 TEST_F(InfoPagesTest, MissingHelpDocumentIsReportedInsideTheView) {
   testsupport::CTempDir empty;
   testsupport::CWorkingDirGuard cwd(empty.Path());
-  auto* page = new CHelpPage;
+  auto* page = new CHelpPage(m_opener);
   ASSERT_TRUE(page->Create(m_pane));  // no message box: the hook would fail the test
-  EXPECT_TRUE(page->View()->ToText().Contains(wxString::FromUTF8("找不到帮助文件")));
+  EXPECT_TRUE(page->View()->ToText().Contains(U("找不到帮助文件")));
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <wx/uiaction.h>
 #include <wx/window.h>
 
-#include "ui/app/mailer_app.h"
 #include "ui/controls/link_label.h"
 #include "ui/pages/banner_page.h"
 #include "ui/pages/help_page.h"
@@ -62,31 +61,37 @@ TEST_F(MainWindow, StoredScheduleFlagShowsTheArmedTitleAndTime) {
   EXPECT_EQ(m_dlg->m_clockLabel->GetLabel(), "07:05");
 }
 
-TEST_F(MainWindow, TreeHoldsTheLabelsWithTheSourceBranchFolded) {
+TEST_F(MainWindow, EveryTreeItemShowsItsPageAndTheSourceBranchStartsFolded) {
   Open();
   wxTreeCtrl* tree = m_dlg->m_tree;
-  wxTreeItemId root = tree->GetRootItem();
-  EXPECT_EQ(tree->GetItemText(root), g_navLabels[0]);
-  EXPECT_TRUE(tree->IsExpanded(root));
+  EXPECT_TRUE(tree->IsExpanded(tree->GetRootItem()));
   wxTreeItemIdValue cookie;
-  int i = 1;
-  for (wxTreeItemId c = tree->GetFirstChild(root, cookie); c.IsOk();
-       c = tree->GetNextChild(root, cookie), ++i) {
-    ASSERT_LT(i, 7);
-    EXPECT_EQ(tree->GetItemText(c), g_navLabels[i]);
-    if (i == PAGE_SOURCE) {
-      EXPECT_FALSE(tree->IsExpanded(c));
-      wxTreeItemIdValue sub;
-      wxTreeItemId first = tree->GetFirstChild(c, sub);
-      EXPECT_EQ(tree->GetItemText(first), U("邮件设置"));
-      EXPECT_EQ(tree->GetItemText(tree->GetNextChild(c, sub)), U("声音设置"));
-    } else {
-      EXPECT_EQ(tree->GetChildrenCount(c), 0u);
-    }
+  wxTreeItemId source = tree->GetFirstChild(tree->GetRootItem(), cookie);
+  source = tree->GetNextChild(tree->GetRootItem(), cookie);
+  EXPECT_EQ(tree->GetItemText(source), U("目录设置"));
+  EXPECT_FALSE(tree->IsExpanded(source));
+  EXPECT_EQ(tree->GetCount(), 9u);
+
+  const CMailerPages& p = m_dlg->m_pages;
+  const struct {
+    const char* label;
+    wxWindow* page;
+    int code;
+  } items[] = {
+      {"SMTP设置", p.m_pSmtp, PAGE_SMTP},       {"目录设置", p.m_pSource, PAGE_SOURCE},
+      {"邮件设置", p.m_pSource, PAGE_MAIL},     {"声音设置", p.m_pSound, PAGE_SOUND},
+      {"定时设置", p.m_pTimer, PAGE_TIMER},     {"运行报告", p.m_pReport, PAGE_REPORT},
+      {"帮助说明", p.m_pHelp, PAGE_HELP},       {"版本说明", p.m_pVersion, PAGE_VERSION},
+      {"选项", p.m_pBanner, PAGE_BANNER},
+  };
+  for (const auto& item : items) {
+    Choose(item.label);
+    EXPECT_EQ(ShownPage(p), item.page) << item.label;
+    EXPECT_EQ(m_dlg->m_nCurrentPage, item.code) << item.label;
+    // The page fills the pane.
+    EXPECT_EQ(item.page->GetRect(), m_dlg->PageRect()) << item.label;
   }
-  EXPECT_EQ(i, 7);
-  EXPECT_EQ(PageCodeOfLabel(U("邮件设置")), PAGE_MAIL);
-  EXPECT_EQ(PageCodeOfLabel(U("声音设置")), PAGE_SOUND);
+  // Labels are compared exactly.
   EXPECT_EQ(PageCodeOfLabel(U("选项 ")), -1);
 }
 
@@ -101,7 +106,7 @@ TEST_F(MainWindow, LeavingTheSmtpPageSavesItAndShowingItLoadsTheFile) {
   smtp.m_editMail->ChangeValue(U("寄件人@example.com"));
   smtp.m_editName->ChangeValue("user");
   smtp.m_editPassword->ChangeValue("p w");
-  Click(smtp.m_checkAuth);
+  ClickOn(smtp.m_checkAuth);
   ASSERT_TRUE(smtp.m_checkAuth->GetValue());
   EXPECT_EQ(Setting("smtp", "smtp"), "old.example.com");  // nothing stored while shown
 
@@ -152,7 +157,7 @@ TEST_F(MainWindow, CancellingTheFolderBrowserKeepsWhatWasTyped) {
   Choose("目录设置");
   CSourcePage& source = *m_dlg->m_pages.m_pSource;
   source.m_editSubject->ChangeValue("typed");
-  Click(source.m_btnBrowseDir);
+  ClickOn(source.m_btnBrowseDir);
   ASSERT_EQ(m_recorder.m_shown.size(), 1u);  // the folder browser, cancelled
   EXPECT_EQ(m_recorder.m_shown[0].m_strText, U("请选择一个文件夹:"));
   EXPECT_EQ(source.m_editMailDir->GetValue(), "stored");
@@ -167,11 +172,11 @@ TEST_F(MainWindow, SoundPageSavesOnLeavingAndItsCheckBoxSwitchesTheEdits) {
   CSoundPage& sound = *m_dlg->m_pages.m_pSound;
   EXPECT_TRUE(sound.m_checkPlay->GetValue());
   EXPECT_EQ(sound.m_editOk->GetValue(), "ok.wav");
-  Click(sound.m_checkPlay);
+  ClickOn(sound.m_checkPlay);
   EXPECT_EQ(sound.m_bPlay, 0);
   EXPECT_FALSE(sound.m_editBegin->IsEnabled());
   EXPECT_FALSE(sound.m_editErr->IsEnabled());
-  Click(sound.m_checkPlay);
+  ClickOn(sound.m_checkPlay);
   EXPECT_TRUE(sound.m_editOk->IsEnabled());
   sound.m_editErr->ChangeValue(U("错误.wav"));
   Choose("运行报告");
@@ -206,7 +211,7 @@ TEST_F(MainWindow, EnterAndEscOnTheTreeEndTheWindowWithoutSaving) {
   for (int key : {WXK_RETURN, WXK_ESCAPE}) {
     m_dlg->CallAfter([this, key] {
       m_dlg->m_tree->SetFocus();
-      Pump(50);
+      EXPECT_TRUE(WaitUntil([this] { return wxWindow::FindFocus() == m_dlg->m_tree; }));
       wxUIActionSimulator().Char(key);
     });
     EXPECT_EQ(m_dlg->ShowModal(), key == WXK_RETURN ? wxID_OK : wxID_CANCEL);

@@ -54,7 +54,7 @@ TEST_F(ReportPage, IsRebuiltOnlyWhenChosenAgainAndEmptyWithoutAFile) {
   EXPECT_EQ(page.m_list->GetItemCount(), 0);
 
   m_dir.WriteFile("运行报告.txt", "\r\n2003-11- 8 ,  9: 5 , 1 , 1 , ok");
-  Pump(100);
+  DispatchPending();
   EXPECT_EQ(page.m_list->GetItemCount(), 0);
   Choose("运行报告");  // already selected: nothing happens
   Choose("选项");

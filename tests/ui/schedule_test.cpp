@@ -29,14 +29,14 @@ class Schedule : public CMainWindowTest {
   }
 
   void OpenArmed() {
+    m_nSmtpPort = m_server.Port();
     Open();
-    ASSERT_TRUE(m_dlg->IsScheduleArmed());
-    m_dlg->m_nSmtpPortForTests = m_server.Port();
+    ASSERT_TRUE(m_dlg->Schedule().IsArmed());
   }
   // One tick at this UTC time.
   void TickAt(int day, int hour, int minute, int second = 0) {
     SetClock(day, hour, minute, second);
-    m_dlg->ScheduleTick();
+    m_dlg->Schedule().Tick();
   }
   int Runs() const { return m_server.SessionCount(); }
 
@@ -66,8 +66,8 @@ TEST_F(Schedule, OneRunPerOccurrenceOfTheSetMinuteWithoutAMessageBox) {
 
 TEST_F(Schedule, TicksDuringARunStartNothingAndARunPastTheMinuteIsNotRepeated) {
   testsupport::CScriptedSmtpServer slow(SlowAccepting(std::chrono::milliseconds(900)));
+  m_nSmtpPort = slow.Port();
   Open();
-  m_dlg->m_nSmtpPortForTests = slow.Port();
   // Ticks dispatched while the run waits on the server: one in the set
   // minute, then one after it.
   wxTimer inMinute;
@@ -105,29 +105,21 @@ TEST_F(Schedule, TickDuringAButtonRunsMessageBoxStartsNothing) {
 
 TEST_F(Schedule, ArmedAndUnarmedTitleStripAndTimer) {
   Open();
-  EXPECT_TRUE(m_dlg->IsScheduleArmed());
+  EXPECT_TRUE(m_dlg->Schedule().IsArmed());
   EXPECT_EQ(m_dlg->GetTitle(), U("飞鸿信使(已定时)"));
   EXPECT_EQ(m_dlg->m_clockLabel->GetLabel(), "08:05");
   EXPECT_TRUE(m_dlg->m_clockLabel->IsShown());
   m_dlg->DisarmSchedule();
-  EXPECT_FALSE(m_dlg->IsScheduleArmed());
+  EXPECT_FALSE(m_dlg->Schedule().IsArmed());
   EXPECT_EQ(m_dlg->GetTitle(), U("飞鸿信使"));
   EXPECT_FALSE(m_dlg->m_clockLabel->IsShown());
   m_dlg->ArmSchedule();
   m_dlg->ArmSchedule();
-  EXPECT_TRUE(m_dlg->IsScheduleArmed());
+  EXPECT_TRUE(m_dlg->Schedule().IsArmed());
   EXPECT_EQ(m_dlg->GetTitle(), U("飞鸿信使(已定时)"));
 }
 
-TEST_F(Schedule, TrayMenuAndTheShowCommand) {
-  std::unique_ptr<wxMenu> menu = CMailerDlg::TrayMenu();
-  ASSERT_EQ(menu->GetMenuItemCount(), 3u);
-  EXPECT_EQ(menu->FindItemByPosition(0)->GetItemLabelText(), U("显示窗口"));
-  EXPECT_EQ(menu->FindItemByPosition(0)->GetId(), WM_OpenTtask);
-  EXPECT_TRUE(menu->FindItemByPosition(1)->IsSeparator());
-  EXPECT_EQ(menu->FindItemByPosition(2)->GetItemLabelText(), U("关闭程序"));
-  EXPECT_EQ(menu->FindItemByPosition(2)->GetId(), wxID_CANCEL);
-
+TEST_F(Schedule, TheShowCommandShowsTheHiddenWindow) {
   Open();
   m_dlg->wxTopLevelWindow::Show(false);
   wxCommandEvent show(wxEVT_MENU, WM_OpenTtask);
@@ -139,7 +131,7 @@ TEST_F(Schedule, TrayMenuAndTheShowCommand) {
 // the window behind one icon; 关闭程序 ends the modal window, writing nothing.
 TEST_F(Schedule, MinimiseRestoreMinimiseKeepsOneIconAndCloseEndsWithoutSaving) {
   long trayer = wxExecute("trayer --align left --widthtype pixel --width 64", wxEXEC_ASYNC);
-  for (int i = 0; i < 40 && !wxTaskBarIcon::IsAvailable(); ++i) Pump(100);
+  WaitUntil([] { return wxTaskBarIcon::IsAvailable(); }, std::chrono::seconds(4));
   Open();
   const std::string before = SettingsBytes();
   if (!wxTaskBarIcon::IsAvailable()) {
@@ -149,17 +141,16 @@ TEST_F(Schedule, MinimiseRestoreMinimiseKeepsOneIconAndCloseEndsWithoutSaving) {
     GTEST_SKIP() << "no notification area on this display";
   }
   m_dlg->MinimizeToTray();
-  Pump(100);
+  EXPECT_TRUE(WaitUntil([this] { return !m_dlg->IsShownOnScreen(); }));
   EXPECT_FALSE(m_dlg->IsShown());
-  wxTaskBarIcon* icon = m_dlg->TrayIcon();
+  wxTaskBarIcon* icon = m_dlg->Tray().Icon();
   ASSERT_NE(icon, nullptr);
   EXPECT_TRUE(icon->IsIconInstalled());
   m_dlg->RestoreFromTray();
-  Pump(100);
-  EXPECT_TRUE(m_dlg->IsShown());
+  EXPECT_TRUE(WaitUntil([this] { return m_dlg->IsShownOnScreen(); }));
   EXPECT_TRUE(icon->IsIconInstalled());  // the icon stays
   m_dlg->MinimizeToTray();
-  EXPECT_EQ(m_dlg->TrayIcon(), icon);
+  EXPECT_EQ(m_dlg->Tray().Icon(), icon);
 
   m_dlg->CallAfter([icon] {
     wxCommandEvent close(wxEVT_MENU, wxID_CANCEL);

@@ -33,13 +33,11 @@ class SendNow : public CMainWindowTest {
         "[smtp]\r\nsmtp=127.0.0.1\r\nMail=file@example.com\r\nemstp=0\r\n"
         "[maildir]\r\nmaildir=mail\r\naddress=address.txt\r\nmailsubject=Hi\r\n");
     WriteRunInputs();
+    m_nSmtpPort = m_server.Port();
   }
 
-  void PressSendNow(testsupport::CScriptedSmtpServer& server) {
-    m_dlg->m_nSmtpPortForTests = server.Port();
-    Click(m_dlg->m_btnSendNow);
-    Pump(100);
-  }
+  // Clicks the button; the run is over when the click has been handled.
+  void PressSendNow() { ClickOn(m_dlg->m_btnSendNow); }
 
   testsupport::CScriptedSmtpServer m_server{testsupport::CSmtpScript::Accepting()};
 };
@@ -47,7 +45,7 @@ class SendNow : public CMainWindowTest {
 TEST_F(SendNow, ReportsSuccessAppendsTheReportLineAndListsRunsNewestFirst) {
   Open();
   SetClock(8, 1, 5);
-  PressSendNow(m_server);
+  PressSendNow();
   ASSERT_EQ(Messages(), std::vector<wxString>{U("所有邮件已经发送成功.")});
   EXPECT_EQ(m_recorder.m_shown[0].m_strCaption, wxTheApp->GetAppName());
   EXPECT_EQ(m_dir.ReadFile("运行报告.txt"),
@@ -55,7 +53,7 @@ TEST_F(SendNow, ReportsSuccessAppendsTheReportLineAndListsRunsNewestFirst) {
   EXPECT_NE(m_server.Received(0).find("RCPT TO: <to@example.com>"), std::string::npos);
 
   SetClock(9, 23, 30);
-  PressSendNow(m_server);
+  PressSendNow();
   ASSERT_EQ(Messages().size(), 2u);
   Choose("运行报告");
   const CReportList& list = *m_dlg->m_pages.m_pReport->m_list;
@@ -69,17 +67,14 @@ TEST_F(SendNow, ReportsSuccessAppendsTheReportLineAndListsRunsNewestFirst) {
 TEST_F(SendNow, SpaceOrEnterOnTheFocusedButtonAtStartStartsARun) {
   Open();
   ASSERT_EQ(wxWindow::FindFocus(), m_dlg->m_btnSendNow);
-  m_dlg->m_nSmtpPortForTests = m_server.Port();
   wxRect r = m_dlg->m_btnSendNow->GetScreenRect();
+  MovePointer(wxPoint(r.x + r.width / 2, r.y + r.height / 2));  // keys follow the pointer here
   wxUIActionSimulator sim;
-  sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);  // keys follow the pointer here
-  Pump(50);
   sim.Char(' ');
-  Pump(200);
+  EXPECT_TRUE(WaitUntil([this] { return Messages().size() == 1; }));
   EXPECT_EQ(Messages(), std::vector<wxString>{U("所有邮件已经发送成功.")});
   sim.Char(WXK_RETURN);
-  Pump(200);
-  EXPECT_EQ(Messages().size(), 2u);
+  EXPECT_TRUE(WaitUntil([this] { return Messages().size() == 2; }));
   EXPECT_TRUE(m_dlg->IsShown());
 }
 
@@ -89,7 +84,7 @@ TEST_F(SendNow, UsesTheSmtpPageEditsBeforeThePageIsLeft) {
   CSmtpPage& smtp = *m_dlg->m_pages.m_pSmtp;
   ASSERT_EQ(smtp.m_editMail->GetValue(), "file@example.com");
   TypeInto(smtp.m_editMail, "edit@example.com");
-  PressSendNow(m_server);
+  PressSendNow();
   ASSERT_EQ(Messages(), std::vector<wxString>{U("所有邮件已经发送成功.")});
   std::string received = m_server.Received(0);
   EXPECT_NE(received.find("edit@example.com"), std::string::npos) << received;
@@ -99,6 +94,7 @@ TEST_F(SendNow, UsesTheSmtpPageEditsBeforeThePageIsLeft) {
 
 TEST_F(SendNow, WhileARunWaitsTheWindowRepaintsButHoldsInput) {
   testsupport::CScriptedSmtpServer server(SlowAccepting(std::chrono::milliseconds(1200)));
+  m_nSmtpPort = server.Port();
   Open();
   int paints = 0;
   m_dlg->Bind(wxEVT_PAINT, [&paints](wxPaintEvent& event) {
@@ -134,13 +130,13 @@ TEST_F(SendNow, WhileARunWaitsTheWindowRepaintsButHoldsInput) {
   paints = 0;
   poke.StartOnce(200);
   look.StartOnce(900);
-  PressSendNow(server);
+  PressSendNow();
   if (clicker.joinable()) clicker.join();
   ASSERT_EQ(Messages(), std::vector<wxString>{U("所有邮件已经发送成功.")});
   EXPECT_GT(paintsDuringWait, 0);
   EXPECT_EQ(pageDuringWait, PAGE_BANNER);
-  Pump(300);
-  EXPECT_EQ(m_dlg->m_nCurrentPage, PAGE_SMTP);  // the held click came through afterwards
+  // The held click comes through afterwards.
+  EXPECT_TRUE(WaitUntil([this] { return m_dlg->m_nCurrentPage == PAGE_SMTP; }));
 }
 
 }  // namespace

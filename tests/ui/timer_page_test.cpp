@@ -75,8 +75,7 @@ TEST_F(TimerPage, NonIntegerGivesItsMessageAndFocusesTheSelectedEdit) {
   EXPECT_EQ(Messages()[0], U("请键入一个整数。"));
   EXPECT_EQ(timer.m_nMinute, 12);
   EXPECT_EQ(timer.m_nHour, 3);  // kept
-  Pump(50);
-  EXPECT_EQ(wxWindow::FindFocus(), timer.m_editHour);
+  EXPECT_TRUE(WaitUntil([&] { return wxWindow::FindFocus() == timer.m_editHour; }));
   long from = 0, to = 0;
   timer.m_editHour->GetSelection(&from, &to);
   EXPECT_EQ(from, 0);
@@ -95,7 +94,7 @@ TEST_F(TimerPage, CheckBoxArmsAndDisarmsAndStoresOnlyTheFlag) {
   Choose("定时设置");
   CTimerPage& timer = *m_dlg->m_pages.m_pTimer;
   TypeInto(timer.m_editHour, "9");
-  Click(timer.m_checkTimer);
+  ClickOn(timer.m_checkTimer);
   EXPECT_EQ(m_dlg->GetTitle(), U("飞鸿信使(已定时)"));
   // The click also took the edits in; the next repaint shows the new time.
   EXPECT_EQ(m_dlg->m_clockLabel->GetLabel(), "09:05");
@@ -104,7 +103,7 @@ TEST_F(TimerPage, CheckBoxArmsAndDisarmsAndStoresOnlyTheFlag) {
   EXPECT_EQ(Setting("timer", "timer"), "1");
   EXPECT_EQ(Setting("timer", "hour"), "8");
 
-  Click(timer.m_checkTimer);
+  ClickOn(timer.m_checkTimer);
   EXPECT_EQ(m_dlg->GetTitle(), U("飞鸿信使"));
   EXPECT_FALSE(m_dlg->m_clockLabel->IsShown());
   EXPECT_EQ(Setting("timer", "timer"), "0");
@@ -121,12 +120,8 @@ TEST_F(TimerPage, SpinButtonsFollowTheEditsAndStopAtTheEnds) {
   EXPECT_EQ(timer.m_spinHour->GetValue(), 22);
   // The "+" half of the GTK spin button is its right half.
   auto clickPlus = [](wxSpinButton* spin) {
-    wxUIActionSimulator sim;
     wxRect r = spin->GetScreenRect();
-    sim.MouseMove(r.x + r.width * 3 / 4, r.y + r.height / 2);
-    Pump(30);
-    sim.MouseClick();
-    Pump(150);
+    ClickAt(wxPoint(r.x + r.width * 3 / 4, r.y + r.height / 2));
   };
   clickPlus(timer.m_spinHour);
   EXPECT_EQ(timer.m_editHour->GetValue(), "23");

@@ -6,7 +6,7 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "dispatch/maker.h"
+#include "product/maker.h"
 #include "ui/app/app_icon.h"
 #include "ui/app/mailer_dlg.h"
 

@@ -5,8 +5,6 @@
 #include <wx/app.h>
 #include <wx/string.h>
 
-struct CMailerPages;
-
 // Tree labels: the page code of g_navLabels[i] is i, of g_navSubLabels[i]
 // is 20 + i. The labels are the keys of the navigation and are unique.
 extern const wxString g_navLabels[7];
@@ -19,8 +17,4 @@ class CMailerApp : public wxApp {
   // There is no main loop of the application's own: once the main window has
   // ended, the process ends with status 0.
   int OnRun() override;
-
-  // The pages of the running main window (owned by it as child windows), or
-  // null while there is none.
-  CMailerPages* m_pPages = nullptr;
 };

@@ -1,19 +1,11 @@
 #include "ui/app/mailer_dlg.h"
 
-#include <algorithm>
-#include <exception>
-
 #include <wx/button.h>
 #include <wx/dcclient.h>
-#include <wx/evtloop.h>
 #include <wx/menu.h>
-#include <wx/taskbar.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
-#include "platform/clock.h"
-#include "platform/net.h"
-#include "platform/sound.h"
 #include "settings/profile_file.h"
 #include "ui/app/about_box.h"
 #include "ui/app/app_icon.h"
@@ -21,9 +13,7 @@
 #include "ui/app/system_menu.h"
 #include "ui/controls/bitmap_static.h"
 #include "ui/controls/link_label.h"
-#include "ui/common/message_box.h"
 #include "ui/common/template_font.h"
-#include "ui/common/text.h"
 #include "ui/pages/banner_page.h"
 #include "ui/pages/help_page.h"
 #include "ui/pages/report_page.h"
@@ -43,8 +33,6 @@ constexpr int kBlankClockBitmap = 149;
 // The pictures are 26 x 34 pixels; their control is at least that large.
 const wxSize kClockPictureSize(26, 34);
 
-CMailerApp* MailerApp() { return dynamic_cast<CMailerApp*>(wxTheApp); }
-
 }  // namespace
 
 wxFont MainTemplateFont() {
@@ -63,15 +51,6 @@ int PageCodeOfLabel(const wxString& label) {
   return -1;
 }
 
-int g_scheduleFired = 0;
-
-CMailerDlg::~CMailerDlg() {
-  platform::SetNetWaitHook({});
-  m_scheduleTimer.Stop();
-  if (m_pTrayIcon) m_pTrayIcon->RemoveIcon();
-  if (CMailerApp* app = MailerApp(); app && app->m_pPages == &m_pages) app->m_pPages = nullptr;
-}
-
 bool CMailerDlg::Create(wxWindow* parent) {
   if (!wxDialog::Create(parent, wxID_ANY, "Postwing", wxDefaultPosition, wxDefaultSize,
                         wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX)) {
@@ -81,19 +60,14 @@ bool CMailerDlg::Create(wxWindow* parent) {
   SetOwnBackgroundColour(kBackground);
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   SetClientSize(wxDLG_UNIT(this, wxSize(320, 226)));
-  m_scheduleTimer.SetOwner(this, SCHEDULE_TIMER_ID);
-  Bind(wxEVT_TIMER, &CMailerDlg::OnScheduleTick, this, SCHEDULE_TIMER_ID);
   CreateControls();
-  // While a run waits on a socket the window repaints but takes no input.
-  platform::SetNetWaitHook([] {
-    wxEventLoopGuarantor ensureLoop;
-    wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_UI);
-  });
 
   m_hIcon = AppIcons();
   if (!m_hIcon.IsEmpty()) SetIcons(m_hIcon);
   SetScheduleTitle(0);
   CreatePages();
+  m_pSchedule = std::make_unique<CDailySchedule>(*this, *m_pages.m_pTimer,
+                                                 [this] { return m_runs.Run(0); });
   FillTree();
   LoadSchedule();
   Centre(wxBOTH);
@@ -151,7 +125,7 @@ void CMailerDlg::CreateControls() {
 }
 
 void CMailerDlg::CreatePages() {
-  m_pages.m_pBanner = new CBannerPage;
+  m_pages.m_pBanner = new CBannerPage(m_opener);
   m_pages.m_pBanner->Create(this);
   m_pages.m_pSmtp = new CSmtpPage;
   m_pages.m_pSmtp->Create(this);
@@ -163,11 +137,10 @@ void CMailerDlg::CreatePages() {
   m_pages.m_pTimer->Create(this, this);
   m_pages.m_pReport = new CReportPage;
   m_pages.m_pReport->Create(this);
-  m_pages.m_pHelp = new CHelpPage;
+  m_pages.m_pHelp = new CHelpPage(m_opener);
   m_pages.m_pHelp->Create(this);
-  m_pages.m_pVersion = new CVersionPage;
+  m_pages.m_pVersion = new CVersionPage(m_opener);
   m_pages.m_pVersion->Create(this);
-  if (CMailerApp* app = MailerApp()) app->m_pPages = &m_pages;
 
   LeavePage();
   m_pages.m_pSmtp->LoadSettings();
@@ -339,108 +312,28 @@ void CMailerDlg::LoadSchedule() {
   }
 }
 
-// Arming an armed schedule restarts its period.
 void CMailerDlg::ArmSchedule() {
-  m_scheduleTimer.Stop();
-  m_scheduleTimer.Start(SCHEDULE_PERIOD_MS);
+  m_pSchedule->Arm();
   SetScheduleTitle(1);
   UpdateClockArea(1);
 }
 
 void CMailerDlg::DisarmSchedule() {
-  m_scheduleTimer.Stop();
+  m_pSchedule->Disarm();
   SetScheduleTitle(0);
   UpdateClockArea(0);
 }
 
-// The set minute is normally seen by two ticks; g_scheduleFired lets only the
-// first start a run and is cleared by the first tick after the minute. A tick
-// that comes while another run is in progress (its socket waits and message
-// boxes dispatch timer events) starts nothing and leaves the flag clear, so
-// a later tick of the same minute still starts the scheduled run.
-void CMailerDlg::OnScheduleTick(wxTimerEvent&) { ScheduleTick(); }
-
-void CMailerDlg::ScheduleTick() {
-  const platform::UtcTime now = platform::NowUtc();
-  const CTimerPage& timer = *m_pages.m_pTimer;
-  if (timer.m_nHour != HourUtcPlus8(now.hour) || timer.m_nMinute != now.minute) {
-    g_scheduleFired = 0;
-    return;
-  }
-  if (g_scheduleFired || m_bRunInProgress) return;
-  g_scheduleFired = 1;
-  RunBatch(0);
-}
-
-bool CMailerDlg::RunBatch(int showResult) {
-  if (m_bRunInProgress) return false;
-  m_bRunInProgress = true;
-  // The core reports failures as results; this only keeps anything it could
-  // still throw (memory exhausted by a huge mail file) out of the event loop,
-  // and leaves the window ready for the next run.
-  try {
-    CBatchRun run(*this);
-    run.m_bShowResult = showResult;
-    if (m_nSmtpPortForTests) run.SetSmtpPortForTests(m_nSmtpPortForTests);
-    run.Run();
-  } catch (const std::exception& e) {
-    AppMessageBox(wxString::FromUTF8("邮件发送错误!\n") + wxString::FromUTF8(e.what()),
-                  wxOK | wxICON_EXCLAMATION, this);
-  }
-  m_bRunInProgress = false;
-  return true;
-}
-
-void CMailerDlg::OnSendNow(wxCommandEvent&) { RunBatch(1); }
+void CMailerDlg::OnSendNow(wxCommandEvent&) { m_runs.Run(1); }
 
 void CMailerDlg::OnIconize(wxIconizeEvent& event) {
   event.Skip();
   if (event.IsIconized()) MinimizeToTray();
 }
 
-// Without a notification area the window stays minimised on the task bar, so
-// that it can still be reached.
-void CMailerDlg::MinimizeToTray() {
-  if (!wxTaskBarIcon::IsAvailable()) return;
-  if (!m_pTrayIcon) {
-    m_pTrayIcon = std::make_unique<wxTaskBarIcon>();
-    m_pTrayIcon->Bind(wxEVT_TASKBAR_LEFT_DCLICK, &CMailerDlg::OnTrayNotify, this);
-    m_pTrayIcon->Bind(wxEVT_TASKBAR_RIGHT_UP, &CMailerDlg::OnTrayNotify, this);
-    m_pTrayIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { RestoreFromTray(); },
-                      WM_OpenTtask);
-    m_pTrayIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { EndDialogWith(wxID_CANCEL); },
-                      wxID_CANCEL);
-  }
-  if (!m_pTrayIcon->IsIconInstalled()) {
-    m_pTrayIcon->SetIcon(m_hIcon.IsEmpty() ? wxIcon() : m_hIcon.GetIcon(wxSize(22, 22)),
-                         wxString::FromUTF8("飞鸿信使"));
-  }
-  // wxDialog::Show(false) would end the modal loop: hide the window itself.
-  wxTopLevelWindow::Show(false);
-}
+void CMailerDlg::MinimizeToTray() { m_tray.Minimize(m_hIcon); }
 
-void CMailerDlg::RestoreFromTray() {
-  wxTopLevelWindow::Show(true);
-  Iconize(false);
-  Raise();
-}
-
-void CMailerDlg::OnTrayNotify(wxTaskBarIconEvent& event) {
-  if (event.GetEventType() == wxEVT_TASKBAR_LEFT_DCLICK) {
-    RestoreFromTray();
-  } else if (event.GetEventType() == wxEVT_TASKBAR_RIGHT_UP && m_pTrayIcon) {
-    std::unique_ptr<wxMenu> menu = TrayMenu();
-    m_pTrayIcon->PopupMenu(menu.get());
-  }
-}
-
-std::unique_ptr<wxMenu> CMailerDlg::TrayMenu() {
-  auto menu = std::make_unique<wxMenu>();
-  menu->Append(WM_OpenTtask, wxString::FromUTF8("显示窗口"));
-  menu->AppendSeparator();
-  menu->Append(wxID_CANCEL, wxString::FromUTF8("关闭程序"));
-  return menu;
-}
+void CMailerDlg::RestoreFromTray() { m_tray.Restore(); }
 
 void CMailerDlg::EndDialogWith(int result) {
   if (IsModal()) {
@@ -481,23 +374,3 @@ void CMailerDlg::OnAbout(wxCommandEvent&) {
   CAboutBox box(this);
   box.ShowModal();
 }
-
-void CMailerDlg::ReloadMailSource() { m_pages.m_pSource->LoadSettings(); }
-
-CMailSource CMailerDlg::TakeMailSource() {
-  m_pages.m_pSource->ControlsToFields();
-  return *m_pages.m_pSource;
-}
-
-CSmtpAccount CMailerDlg::TakeSmtpAccount() {
-  m_pages.m_pSmtp->ControlsToFields();
-  return *m_pages.m_pSmtp;
-}
-
-CSoundSettings CMailerDlg::SoundSettings() { return *m_pages.m_pSound; }
-
-void CMailerDlg::ShowMessage(const std::string& text) {
-  AppMessageBox(FromCodePage(text), wxOK | wxICON_EXCLAMATION, this);
-}
-
-void CMailerDlg::PlayCue(const std::string& path) { platform::PlaySoundSync(path); }

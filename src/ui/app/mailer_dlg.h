@@ -2,25 +2,26 @@
 // the pane in which one page is shown at a time, and the status strip with the
 // send-now button and the schedule indicator. It owns the eight pages as child
 // windows, saves a settings page when it is left and loads one when it is
-// shown, and runs batch runs on its own thread.
+// shown. Batch runs (send now, the daily schedule) run on the window's own
+// thread, inside the event handler that starts them (window_batch_host.h);
+// the schedule and the notification-area icon live in schedule_tray.h.
 #pragma once
 
 #include <memory>
-#include <string>
 
 #include <wx/dialog.h>
 #include <wx/font.h>
 #include <wx/iconbndl.h>
-#include <wx/taskbar.h>
-#include <wx/timer.h>
 
-#include "dispatch/batch_run.h"
+#include "ui/app/schedule_tray.h"
+#include "ui/app/window_batch_host.h"
 #include "ui/pages/timer_page.h"
 
 class CBannerPage;
 class CBitmapStatic;
 class CHelpPage;
 class CLinkLabel;
+class CLinkOpener;
 class CReportPage;
 class CSmtpPage;
 class CSoundPage;
@@ -29,7 +30,6 @@ class CVersionPage;
 class wxButton;
 class wxContextMenuEvent;
 class wxIconizeEvent;
-class wxMenu;
 class wxTreeCtrl;
 class wxTreeEvent;
 
@@ -64,21 +64,10 @@ enum {
 // face at 9 points.
 wxFont MainTemplateFont();
 
-// The daily schedule: while armed, timer SCHEDULE_TIMER_ID ticks every
-// SCHEDULE_PERIOD_MS and a tick in the set UTC+8 hour and minute starts a run.
-inline constexpr int SCHEDULE_TIMER_ID = 0;
-inline constexpr int SCHEDULE_PERIOD_MS = 30000;
-// The command that shows the window again (tray menu item 显示窗口). Menu
-// commands must stay below 0x7FFF here, so it is 0x7003 rather than 0x8003.
-inline constexpr int WM_OpenTtask = 0x7003;
-// 1 from the start of a scheduled run until the first tick outside the set
-// minute: one scheduled run per occurrence of the set minute.
-extern int g_scheduleFired;
-
 // The page code of a tree label, or -1.
 int PageCodeOfLabel(const wxString& label);
 
-class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
+class CMailerDlg : public wxDialog, public CScheduleSwitch {
  public:
   enum {
     IDC_TREE = 1000,
@@ -89,8 +78,10 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
     IDM_ABOUTBOX = 16,
   };
 
-  CMailerDlg() = default;
-  ~CMailerDlg() override;
+  // The pages' links open with `opener`; runs connect to `smtpPort` (0: the
+  // standard SMTP port). `opener` must outlive the window.
+  explicit CMailerDlg(CLinkOpener& opener, unsigned int smtpPort = 0)
+      : m_opener(opener), m_runs(*this, m_pages, smtpPort) {}
   // Creates the window, its controls and pages, loads the settings pages,
   // shows the banner page, fills the tree and loads the schedule state.
   bool Create(wxWindow* parent);
@@ -108,32 +99,16 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   void LoadSchedule();
   void ArmSchedule() override;
   void DisarmSchedule() override;
-  // One tick of the schedule timer.
-  void OnScheduleTick(wxTimerEvent& event);
-  void ScheduleTick();
-  bool IsScheduleArmed() const { return m_scheduleTimer.IsRunning(); }
+  CDailySchedule& Schedule() { return *m_pSchedule; }
 
-  // Minimising hides the window behind an icon in the notification area
-  // (where the desktop has one; elsewhere it stays minimised on the task
-  // bar). The icon stays until the window is destroyed.
+  // Minimising hides the window behind the notification-area icon.
   void MinimizeToTray();
   void RestoreFromTray();
-  void OnTrayNotify(wxTaskBarIconEvent& event);
-  // The icon's menu: 显示窗口 (WM_OpenTtask), a separator, 关闭程序 (Cancel).
-  static std::unique_ptr<wxMenu> TrayMenu();
-  wxTaskBarIcon* TrayIcon() const { return m_pTrayIcon.get(); }
+  CTrayIcon& Tray() { return m_tray; }
 
   // Send now: one batch run with its final message box.
   void OnSendNow(wxCommandEvent& event);
   void OnAbout(wxCommandEvent& event);
-
-  // CBatchHost, with the pages.
-  void ReloadMailSource() override;
-  CMailSource TakeMailSource() override;
-  CSmtpAccount TakeSmtpAccount() override;
-  CSoundSettings SoundSettings() override;
-  void ShowMessage(const std::string& text) override;
-  void PlayCue(const std::string& path) override;
 
   int m_nCurrentPage = 0;
   int m_nSelectedPage = 0;
@@ -144,10 +119,6 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   wxTreeCtrl* m_tree = nullptr;            // 1000
   wxIconBundle m_hIcon;
   CMailerPages m_pages;
-  // True while a batch run started here is in progress.
-  bool m_bRunInProgress = false;
-  // Tests only: the SMTP port of the runs started here (0: the standard port).
-  unsigned int m_nSmtpPortForTests = 0;
 
  private:
   void CreateControls();
@@ -160,8 +131,6 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   void OnIconize(wxIconizeEvent& event);
   // Ends the dialog (and the program) with `result`.
   void EndDialogWith(int result);
-  // One batch run unless another is in progress; false when none started.
-  bool RunBatch(int showResult);
   // Brings the status strip up to date when what it shows has changed.
   void SyncClockArea();
 
@@ -170,6 +139,9 @@ class CMailerDlg : public wxDialog, public CBatchHost, public CScheduleSwitch {
   int m_nShownHour = -1;
   int m_nShownMinute = -1;
 
-  wxTimer m_scheduleTimer;
-  std::unique_ptr<wxTaskBarIcon> m_pTrayIcon;
+  CLinkOpener& m_opener;
+  CWindowBatchHost m_runs;
+  // Made once the timer page exists.
+  std::unique_ptr<CDailySchedule> m_pSchedule;
+  CTrayIcon m_tray{*this, [this] { EndDialogWith(wxID_CANCEL); }};
 };

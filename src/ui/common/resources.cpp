@@ -5,6 +5,7 @@
 #include <wx/log.h>
 #include <wx/mstream.h>
 
+#include "ui/common/resources_testing.h"
 #include "ui/controls/embedded_resources.h"
 
 namespace {
@@ -33,9 +34,6 @@ const EmbeddedResource* FindEmbeddedResource(int id, const char* extension) {
 }
 
 wxImage LoadResourceImage(const EmbeddedResource& resource) {
-  if (EndsWith(resource.name, ".png") && wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) {
-    wxImage::AddHandler(new wxPNGHandler);
-  }
   wxMemoryInputStream stream(resource.data, resource.size);
   wxImage image;
   wxLogNull quiet;  // a damaged picture is a failed load, not a message box

@@ -7,10 +7,6 @@
 
 struct EmbeddedResource;
 
-// Makes the lookups below search `table` (ended by an entry whose data is
-// null) instead of the compiled-in resources; null restores those. For tests.
-void SetResourceTableForTesting(const EmbeddedResource* table);
-
 // The first resource with number `id` whose file name ends in `extension`
 // (".bmp", ".png"); null when there is none.
 const EmbeddedResource* FindEmbeddedResource(int id, const char* extension);

@@ -25,10 +25,6 @@ class CBitmapStatic : public wxWindow {
   // Shows the loaded picture (nothing while none was ever loaded).
   void Draw();
 
-  // The number of the picture shown, 0 before any.
-  int GetDibId() const { return m_nDibId; }
-  const wxBitmap& GetDib() const { return m_bitmap; }
-
   bool AcceptsFocus() const override { return false; }
 
  private:

@@ -4,7 +4,7 @@
 #include <wx/window.h>
 
 #include "platform/shell.h"
-#include "ui/common/text.h"
+#include "ui/common/link_opener.h"
 
 void CHotRegion::Init(wxWindow* owner, int left, int top, int right, int bottom) {
   m_pOwner = owner;
@@ -38,5 +38,5 @@ bool CHotRegion::HitTest() {
 }
 
 void CHotRegion::Open(const wxString& url) {
-  platform::ShellOpen(ToCodePage(url), platform::kShowMaximized);
+  m_opener.ShellOpen(url, platform::kShowMaximized);
 }

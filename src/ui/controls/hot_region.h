@@ -11,11 +11,13 @@
 #include <wx/gdicmn.h>
 #include <wx/string.h>
 
+class CLinkOpener;
 class wxWindow;
 
 class CHotRegion {
  public:
-  CHotRegion() = default;
+  // `opener` must outlive the region.
+  explicit CHotRegion(CLinkOpener& opener) : m_opener(opener) {}
 
   void Init(wxWindow* owner, int left, int top, int right, int bottom);
   // Shows the hand cursor over the region from now on.
@@ -23,7 +25,7 @@ class CHotRegion {
   // Whether the pointer, read now, is inside. Inside, the owner shows the hand
   // (when enabled); outside, the cursor the hand replaced comes back.
   bool HitTest();
-  // Opens `url` with the system's handler in a maximised window; the result is
+  // Opens `url` with the region's opener in a maximised window; the result is
   // ignored.
   void Open(const wxString& url);
 
@@ -31,6 +33,7 @@ class CHotRegion {
   bool Contains(const wxPoint& point) const;
 
  private:
+  CLinkOpener& m_opener;
   wxWindow* m_pOwner = nullptr;
   bool m_bHandEnabled = false;
   wxCursor m_hHand;

@@ -3,13 +3,11 @@
 #include <wx/utils.h>
 
 #include "platform/shell.h"
+#include "ui/common/link_opener.h"
 #include "ui/common/message_box.h"
-#include "ui/common/text.h"
 
 const wxColour CHyperlinkStatic::kLinkColour(0, 0, 238);
 const wxColour CHyperlinkStatic::kVisitedColour(85, 26, 139);
-
-CHyperlinkStatic::CHyperlinkStatic() : m_crLink(kLinkColour), m_crVisited(kVisitedColour) {}
 
 bool CHyperlinkStatic::Create(wxWindow* parent, wxWindowID id, const wxString& text,
                               const wxPoint& pos, const wxSize& size, long style) {
@@ -37,42 +35,57 @@ void CHyperlinkStatic::SetVisited(bool visited) {
 }
 
 int CHyperlinkStatic::OpenUrl(const wxString& url, int showCommand) {
-  return platform::OpenUrl(ToCodePage(url), showCommand);
+  return m_opener.OpenUrl(url, showCommand);
 }
 
-wxString CHyperlinkStatic::OpenErrorText(int code) {
+namespace {
+
+wxString OpenErrorText(int code) {
+  using namespace platform;
   wxString reason;
   switch (code) {
-    case 0: reason = "The operating system is out\nof memory or resources."; break;
-    case 2: reason = "The specified file was not found."; break;
-    case 3: reason = "The specified path was not found."; break;
-    case 5: reason = "The operating system denied\naccess to the specified file."; break;
-    case 8: reason = "There was not enough memory to complete the operation."; break;
-    case 11: reason = "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image)."; break;
-    case 26: reason = "A sharing violation occurred. "; break;
-    case 27: reason = "The filename association is\nincomplete or invalid."; break;
-    case 28:
+    case kShellOutOfResources: reason = "The operating system is out\nof memory or resources."; break;
+    case kShellFileNotFound: reason = "The specified file was not found."; break;
+    case kShellPathNotFound: reason = "The specified path was not found."; break;
+    case kShellAccessDenied:
+      reason = "The operating system denied\naccess to the specified file.";
+      break;
+    case kShellOutOfMemory:
+      reason = "There was not enough memory to complete the operation.";
+      break;
+    case kShellBadFormat:
+      reason = "The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).";
+      break;
+    case kShellSharingViolation: reason = "A sharing violation occurred. "; break;
+    case kShellAssociationIncomplete:
+      reason = "The filename association is\nincomplete or invalid.";
+      break;
+    case kShellDdeTimeout:
       reason = "The DDE transaction could not\nbe completed because the request timed out.";
       break;
-    case 29: reason = "The DDE transaction failed."; break;
-    case 30:
+    case kShellDdeFailed: reason = "The DDE transaction failed."; break;
+    case kShellDdeBusy:
       reason =
           "The DDE transaction could not\nbe completed because other DDE transactions\n"
           "were being processed.";
       break;
-    case 31: reason = "There is no application associated\nwith the given filename extension."; break;
-    case 32: reason = "The specified dynamic-link library was not found."; break;
+    case kShellNoAssociation:
+      reason = "There is no application associated\nwith the given filename extension.";
+      break;
+    case kShellDllNotFound: reason = "The specified dynamic-link library was not found."; break;
     default: reason = wxString::Format("Unknown Error (%d) occurred.", code); break;
   }
   return "Unable to open hyperlink:\n\n" + reason;
 }
+
+}  // namespace
 
 void CHyperlinkStatic::ShowOpenError(int code) {
   AppMessageBox(OpenErrorText(code), wxOK | wxICON_EXCLAMATION, GetParent());
 }
 
 void CHyperlinkStatic::FitToText() {
-  if (!m_bFitToText || GetHandle() == nullptr) return;
+  if (GetHandle() == nullptr) return;
   wxRect rect = GetRect();
   wxCoord textWidth = 0, textHeight = 0;
   GetTextExtent(GetLabel(), &textWidth, &textHeight);
@@ -100,7 +113,7 @@ void CHyperlinkStatic::FitToText() {
 
 void CHyperlinkStatic::Click() {
   const int result = OpenUrl(m_strUrl, platform::kShowNormal);
-  m_bVisited = result > 32;
+  m_bVisited = platform::IsOpened(result);
   if (m_bVisited) {
     SetVisited(true);
   } else {
@@ -109,10 +122,11 @@ void CHyperlinkStatic::Click() {
   }
 }
 
-wxColour CHyperlinkStatic::TextColour() const { return m_bVisited ? m_crVisited : m_crLink; }
+wxColour CHyperlinkStatic::TextColour() const {
+  return m_bVisited ? kVisitedColour : kLinkColour;
+}
 
 wxFont CHyperlinkStatic::TextFont() const {
-  if (!m_bUnderline) return GetFont();
   if (!m_fontUnderline.IsOk()) {
     m_fontUnderline = GetFont();
     m_fontUnderline.SetUnderlined(true);

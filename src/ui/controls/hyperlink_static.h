@@ -1,8 +1,9 @@
 // CHyperlinkStatic: a static text that is a link. Its text is drawn underlined
 // in the link colour on the parent's background, the pointer becomes a hand
 // over it, a tooltip shows the target, and a click opens the target (a web or
-// mailto address) with the system's handler. After a successful open the text
-// turns to the visited colour; a failed open beeps and explains why.
+// mailto address) with the opener the control was given. After a successful
+// open the text turns to the visited colour; a failed open beeps and explains
+// why.
 //
 // The target defaults to the text and the text to the target; SetUrl sets a
 // target apart from the text. The control fits itself to its text (keeping its
@@ -13,9 +14,12 @@
 
 #include "ui/controls/painted_static.h"
 
+class CLinkOpener;
+
 class CHyperlinkStatic : public CPaintedStatic {
  public:
-  CHyperlinkStatic();
+  // `opener` must outlive the control.
+  explicit CHyperlinkStatic(CLinkOpener& opener) : m_opener(opener) {}
 
   bool Create(wxWindow* parent, wxWindowID id, const wxString& text,
               const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize,
@@ -24,19 +28,14 @@ class CHyperlinkStatic : public CPaintedStatic {
   // Sets the target, fits the control to its text and shows the target as the
   // tooltip.
   void SetUrl(const wxString& url);
-  const wxString& GetUrl() const { return m_strUrl; }
 
   // Draws the text in the visited (true) or link colour from now on.
   void SetVisited(bool visited);
-  bool IsVisited() const { return m_bVisited; }
 
-  // Opens `url` with the system's handler; above 32 is success, otherwise the
-  // error code that ShowOpenError explains.
+  // Opens `url`; a platform::ShellResult (platform::IsOpened tells success).
   int OpenUrl(const wxString& url, int showCommand);
   // Tells the user in a message box why an open failed.
   void ShowOpenError(int code);
-  // The message ShowOpenError shows for `code`.
-  static wxString OpenErrorText(int code);
 
   // Resizes the control to its text (see the class comment).
   void FitToText();
@@ -56,11 +55,8 @@ class CHyperlinkStatic : public CPaintedStatic {
   void OnLeftDown(wxMouseEvent& event);
   void OnLeftUp(wxMouseEvent& event);
 
-  wxColour m_crLink;
-  wxColour m_crVisited;
+  CLinkOpener& m_opener;
   bool m_bVisited = false;
-  bool m_bUnderline = true;
-  bool m_bFitToText = true;
   wxString m_strUrl;
   // Made once from the control's font, at the first paint.
   mutable wxFont m_fontUnderline;

@@ -29,13 +29,6 @@ class CLinkLabel : public CPaintedStatic {
   // A character height of `size` pixels; rebuilds the font and redraws at once.
   CLinkLabel& SetFontSize(int size);
 
-  wxColour GetTextColor() const { return m_crText; }
-  wxColour GetBkColor() const { return m_crBk; }
-  // The font's height as a font description holds it: positive for the height
-  // of the character cell, negative for the character height (-size).
-  int GetFontHeight() const { return m_nFontHeight; }
-  int GetFontWeight() const { return m_nFontWeight; }
-
  protected:
   wxColour TextColour() const override { return m_crText; }
   wxColour FillColour() const override { return m_crBk; }
@@ -47,6 +40,8 @@ class CLinkLabel : public CPaintedStatic {
 
   wxColour m_crText;
   wxColour m_crBk;
+  // The font's height as a font description holds it: positive for the height
+  // of the character cell, negative for the character height (-size).
   int m_nFontHeight = 16;
   int m_nFontWeight;
   wxFont m_font;

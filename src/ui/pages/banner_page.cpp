@@ -2,7 +2,7 @@
 
 #include <wx/dcclient.h>
 
-#include "dispatch/maker.h"
+#include "product/maker.h"
 #include "ui/common/template_font.h"
 
 namespace {

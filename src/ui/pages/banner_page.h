@@ -12,11 +12,9 @@ class CBannerPage : public wxPanel {
   enum { IDD = 138, IDC_PICTURE = 1013 };
   static constexpr int kBannerDib = 145;
 
-  CBannerPage() = default;
+  // `opener` opens the maker's site; it must outlive the page.
+  explicit CBannerPage(CLinkOpener& opener) : m_hotStrip(opener) {}
   bool Create(wxWindow* parent, wxWindowID id = wxID_ANY);
-
-  CHotRegion& HotStrip() { return m_hotStrip; }
-  CBitmapStatic& Picture() { return m_picture; }
 
  private:
   void OnPaint(wxPaintEvent& event);

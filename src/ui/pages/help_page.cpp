@@ -2,7 +2,6 @@
 
 #include <wx/filename.h>
 #include <wx/log.h>
-#include <wx/sysopt.h>
 #include <wx/utils.h>
 
 #include "ui/common/template_font.h"
@@ -13,25 +12,22 @@ bool CHelpPage::Create(wxWindow* parent, wxWindowID id) {
   ApplyTemplateFont(this);
   SetSize(DialogRect(this, 0, 0, 187, 122).GetSize());
 
-  // Without this, wx maps .htm to application/xhtml+xml here and shows the
-  // page's source instead of the page.
-  wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
-
   auto* view = wxDynamicCast(wxCreateDynamicObject("CMyVw"), CMyVw);
   if (view == nullptr) return false;
   view->Create(this, IDC_VIEW, wxPoint(0, 0), GetClientSize(),
                wxHW_SCROLLBAR_AUTO | wxBORDER_SUNKEN);
+  view->SetOpener(&m_opener);
   view->Show();
 
-  m_strDocument = wxGetCwd() + wxFileName::GetPathSeparator() + "help" +
+  const wxString document = wxGetCwd() + wxFileName::GetPathSeparator() + "help" +
                   wxFileName::GetPathSeparator() + "index.htm";
   bool loaded = false;
   {
     wxLogNull quiet;  // a missing document is shown in the view, not in a box
-    loaded = view->LoadPage(m_strDocument);
+    loaded = view->LoadPage(document);
   }
   if (!loaded) {
-    wxString path = m_strDocument;
+    wxString path = document;
     path.Replace("&", "&amp;");
     path.Replace("<", "&lt;");
     view->SetPage("<html><body><p>" + wxString::FromUTF8("找不到帮助文件：") + path +

@@ -4,6 +4,7 @@
 
 #include <wx/panel.h>
 
+class CLinkOpener;
 class CMyVw;
 
 class CHelpPage : public wxPanel {
@@ -12,16 +13,16 @@ class CHelpPage : public wxPanel {
   // above wxWidgets' highest window id 32767, so it is taken modulo 0x8000.
   enum { IDD = 143, IDC_VIEW = 0xE900 - 0x8000 };
 
-  CHelpPage() = default;
+  // Web and mail links of the document open with `opener`; it must outlive
+  // the page.
+  explicit CHelpPage(CLinkOpener& opener) : m_opener(opener) {}
   bool Create(wxWindow* parent, wxWindowID id = wxID_ANY);
 
   // The view, found among the page's children.
   CMyVw* View() const;
-  // The document the view was asked to show.
-  const wxString& DocumentPath() const { return m_strDocument; }
 
  private:
   void OnSize(wxSizeEvent& event);
 
-  wxString m_strDocument;
+  CLinkOpener& m_opener;
 };

@@ -5,7 +5,7 @@
 
 #include "platform/shell.h"
 #include "ui/common/cjk_breaks.h"
-#include "ui/common/text.h"
+#include "ui/common/link_opener.h"
 
 wxIMPLEMENT_DYNAMIC_CLASS(CMyVw, wxHtmlWindow);
 
@@ -50,7 +50,7 @@ void CMyVw::OnLinkClicked(const wxHtmlLinkInfo& link) {
   const wxString href = link.GetHref();
   const wxString scheme = href.BeforeFirst(':').Lower();
   if (href.Contains(":") && (scheme == "http" || scheme == "https" || scheme == "mailto")) {
-    platform::OpenUrl(ToCodePage(href), platform::kShowNormal);
+    if (m_pOpener != nullptr) m_pOpener->OpenUrl(href, platform::kShowNormal);
     return;
   }
   wxHtmlWindow::OnLinkClicked(link);

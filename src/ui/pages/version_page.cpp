@@ -3,7 +3,7 @@
 #include <wx/dcclient.h>
 #include <wx/stattext.h>
 
-#include "dispatch/maker.h"
+#include "product/maker.h"
 #include "ui/common/template_font.h"
 
 namespace {

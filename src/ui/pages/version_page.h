@@ -13,13 +13,10 @@ class CVersionPage : public wxPanel {
   enum { IDD = 134, IDC_PICTURE = 1012, IDC_MAIL = 1011, IDC_PRODUCT = 1013, IDC_SITE = 1014 };
   static constexpr int kPortraitDib = 137;
 
-  CVersionPage() = default;
+  // The links open their targets with `opener`; it must outlive the page.
+  explicit CVersionPage(CLinkOpener& opener)
+      : m_mailLink(opener), m_productLink(opener), m_siteLink(opener) {}
   bool Create(wxWindow* parent, wxWindowID id = wxID_ANY);
-
-  CBitmapStatic& Picture() { return m_picture; }
-  CHyperlinkStatic& MailLink() { return m_mailLink; }
-  CHyperlinkStatic& ProductLink() { return m_productLink; }
-  CHyperlinkStatic& SiteLink() { return m_siteLink; }
 
  private:
   void OnPaint(wxPaintEvent& event);

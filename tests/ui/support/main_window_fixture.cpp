@@ -1,8 +1,6 @@
 #include "ui/support/main_window_fixture.h"
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include <wx/app.h>
 #include <wx/dirdlg.h>
@@ -51,30 +49,14 @@ testsupport::CSmtpScript SlowAccepting(std::chrono::milliseconds silence) {
       .Reply("221 bye");
 }
 
-void Pump(int ms) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  do {
-    wxTheApp->Yield(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  } while (std::chrono::steady_clock::now() < end);
-}
-
-void Click(wxWindow* window) {
-  wxUIActionSimulator sim;
-  wxRect r = window->GetScreenRect();
-  sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
-  Pump(30);
-  sim.MouseClick();
-  Pump(100);
-}
-
 void TypeInto(wxTextCtrl* edit, const std::string& text) {
   edit->SetFocus();
-  Pump(30);
+  EXPECT_TRUE(WaitUntil([edit] { return wxWindow::FindFocus() == edit; }));
   edit->SelectAll();
   wxUIActionSimulator sim;
   sim.Text(text.c_str());
-  Pump(100);
+  EXPECT_TRUE(WaitUntil([&] { return edit->GetValue() == wxString(text); }))
+      << "typed " << text << ", the edit holds " << edit->GetValue().utf8_string();
 }
 
 CMainWindowTest::CMainWindowTest() {
@@ -86,7 +68,7 @@ CMainWindowTest::~CMainWindowTest() {
   platform::SetTestClock({});
   if (m_dlg) {
     m_dlg->Destroy();
-    Pump(50);
+    DispatchPending();
   }
   m_recorder.Unregister();
 }
@@ -116,11 +98,9 @@ void CMainWindowTest::SetClock(int day, int hour, int minute, int second) {
 
 void CMainWindowTest::Open() {
   if (m_dlg) return;
-  m_dlg = new CMailerDlg;
+  m_dlg = new CMailerDlg(m_opener, m_nSmtpPort);
   ASSERT_TRUE(m_dlg->Create(nullptr));
-  m_dlg->Show();
-  m_dlg->Raise();
-  Pump(300);
+  ShowAndWait(m_dlg);
 }
 
 void CMainWindowTest::Choose(const char* utf8Label) {
@@ -144,15 +124,10 @@ void CMainWindowTest::Choose(const char* utf8Label) {
   }
   ASSERT_TRUE(found.IsOk()) << utf8Label;
   if (wxTreeItemId parent = tree->GetItemParent(found); parent.IsOk()) tree->Expand(parent);
-  Pump(50);
+  DispatchPending();
   wxRect rect;
   ASSERT_TRUE(tree->GetBoundingRect(found, rect, true));
-  wxPoint p = tree->ClientToScreen(wxPoint(rect.x + rect.width / 2, rect.y + rect.height / 2));
-  wxUIActionSimulator sim;
-  sim.MouseMove(p);
-  Pump(30);
-  sim.MouseClick();
-  Pump(150);
+  ClickAt(tree->ClientToScreen(wxPoint(rect.x + rect.width / 2, rect.y + rect.height / 2)));
   ASSERT_TRUE(tree->GetSelection() == found) << "the click did not select " << utf8Label;
 }
 

@@ -15,6 +15,8 @@
 #include "support/scripted_smtp_server.h"
 #include "support/temp_dir.h"
 #include "ui/app/mailer_dlg.h"
+#include "ui/support/fake_link_opener.h"
+#include "ui/support/window_testing.h"
 
 class wxTextCtrl;
 class wxWindow;
@@ -46,10 +48,6 @@ class CDialogRecorder : public wxModalDialogHook {
 // word: a run waits on it that long.
 testsupport::CSmtpScript SlowAccepting(std::chrono::milliseconds silence);
 
-// Dispatches pending events for about `ms` milliseconds.
-void Pump(int ms = 50);
-// Clicks the middle of a window with the real pointer.
-void Click(wxWindow* window);
 // Focuses an edit, selects its text and types `text` (ASCII) over it.
 void TypeInto(wxTextCtrl* edit, const std::string& text);
 
@@ -79,6 +77,9 @@ class CMainWindowTest : public ::testing::Test {
   testsupport::CTempDir m_dir;
   testsupport::CWorkingDirGuard m_cwd{m_dir.Path()};
   CDialogRecorder m_recorder;
+  CFakeLinkOpener m_opener;
+  // The port the window's runs connect to, when set before Open.
+  unsigned int m_nSmtpPort = 0;
   CMailerDlg* m_dlg = nullptr;
 };
 

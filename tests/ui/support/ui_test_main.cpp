@@ -4,11 +4,16 @@
 #include <wx/app.h>
 #include <wx/init.h>
 
+#include "ui/app/process_setup.h"
+
 namespace {
 
 class CTestApp : public wxApp {
  public:
-  bool OnInit() override { return true; }
+  bool OnInit() override {
+    SetUpProcess();
+    return true;
+  }
 };
 
 }  // namespace

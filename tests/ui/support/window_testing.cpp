@@ -1,6 +1,6 @@
 #include "ui/support/window_testing.h"
 
-#include "ui/common/resources.h"
+#include "ui/common/resources_testing.h"
 
 #include <chrono>
 #include <thread>
@@ -13,6 +13,8 @@
 #include <wx/dialog.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
+#include <wx/uiaction.h>
+#include <wx/window.h>
 
 int CRecordingModalHook::Enter(wxDialog* dialog) {
   const int result = wxTestingModalHook::Enter(dialog);
@@ -42,12 +44,120 @@ void CSafetyTimer::Notify() {
   }
 }
 
-void PumpEvents(int milliseconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  do {
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
     wxTheApp->Yield(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  } while (std::chrono::steady_clock::now() < end);
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+void DispatchPending() {
+  // A few rounds: handlers of one round may post events for the next.
+  for (int i = 0; i < 3; ++i) wxTheApp->Yield(true);
+}
+
+namespace {
+
+void AllWindows(wxWindow* window, std::vector<wxWindow*>& out) {
+  out.push_back(window);
+  for (wxWindow* child : window->GetChildren()) AllWindows(child, out);
+}
+
+}  // namespace
+
+namespace {
+
+// Notes whether any window of a tree has been asked to paint itself.
+class CPaintWitness {
+ public:
+  explicit CPaintWitness(wxWindow* top) { Add(top); }
+  ~CPaintWitness() {
+    for (wxWindow* w : m_windows) w->Unbind(wxEVT_PAINT, &CPaintWitness::OnPaint, this);
+  }
+  bool m_bPainted = false;
+
+ private:
+  void Add(wxWindow* window) {
+    m_windows.push_back(window);
+    window->Bind(wxEVT_PAINT, &CPaintWitness::OnPaint, this);
+    for (wxWindow* child : window->GetChildren()) Add(child);
+  }
+  void OnPaint(wxPaintEvent& event) {
+    m_bPainted = true;
+    event.Skip();
+  }
+  std::vector<wxWindow*> m_windows;
+};
+
+}  // namespace
+
+void ShowAndWait(wxWindow* frame) {
+  CPaintWitness witness(frame);
+  frame->Show();
+  frame->Raise();
+  EXPECT_TRUE(WaitUntil([&] { return frame->IsShownOnScreen() && witness.m_bPainted; }))
+      << "the window was not shown";
+  DispatchPending();
+}
+
+namespace {
+
+// Waits until `window` has seen a mouse event of `type`.
+class CMouseWitness {
+ public:
+  CMouseWitness(wxWindow* window, const wxEventTypeTag<wxMouseEvent>& type)
+      : m_type(type), m_pWindow(window) {
+    if (m_pWindow != nullptr) m_pWindow->Bind(m_type, &CMouseWitness::OnMouse, this);
+  }
+  ~CMouseWitness() {
+    if (m_pWindow != nullptr) m_pWindow->Unbind(m_type, &CMouseWitness::OnMouse, this);
+  }
+  bool Wait() {
+    if (m_pWindow == nullptr) return false;
+    return WaitUntil([this] { return m_bSeen; });
+  }
+
+ private:
+  void OnMouse(wxMouseEvent& event) {
+    m_bSeen = true;
+    event.Skip();
+  }
+
+  wxEventTypeTag<wxMouseEvent> m_type;
+  wxWindow* m_pWindow = nullptr;
+  bool m_bSeen = false;
+};
+
+}  // namespace
+
+void MovePointer(const wxPoint& screen) {
+  if (wxGetMousePosition() == screen) return;
+  // While the button is held, moves go to the window where it was pressed.
+  CMouseWitness witness(wxFindWindowAtPoint(wxGetMouseState().LeftIsDown() ? wxGetMousePosition()
+                                                                           : screen),
+                        wxEVT_MOTION);
+  wxUIActionSimulator().MouseMove(screen);
+  EXPECT_TRUE(WaitUntil([&] { return wxGetMousePosition() == screen; }))
+      << "the pointer did not reach " << screen.x << "," << screen.y;
+  EXPECT_TRUE(witness.Wait()) << "no window saw the pointer move to " << screen.x << ","
+                              << screen.y;
+  DispatchPending();
+}
+
+void ClickAt(const wxPoint& screen) {
+  MovePointer(screen);
+  CMouseWitness witness(wxFindWindowAtPoint(screen), wxEVT_LEFT_UP);
+  wxUIActionSimulator().MouseClick();
+  EXPECT_TRUE(witness.Wait()) << "no window saw the click at " << screen.x << "," << screen.y;
+  DispatchPending();
+}
+
+void ClickOn(wxWindow* window) {
+  const wxRect r = window->GetScreenRect();
+  ClickAt(wxPoint(r.x + r.width / 2, r.y + r.height / 2));
 }
 
 #ifdef __WXMSW__
@@ -77,7 +187,6 @@ wxImage GrabClientArea(wxWindow* window) {
                                             size.x, size.y, origin.x, origin.y, file);
   wxImage image;
   if (wxExecute(command, wxEXEC_SYNC) == 0) {
-    if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
     wxLogNull quiet;
     image.LoadFile(file, wxBITMAP_TYPE_PNG);
   }

@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,9 +58,24 @@ class CSafetyTimer : public wxTimer {
   void Notify() override;
 };
 
-// Processes pending events for about `milliseconds`, letting the X server and
-// GTK catch up with shown, moved and repainted windows.
-void PumpEvents(int milliseconds = 100);
+// Dispatches events until `condition` holds, for at most `limit`; whether it
+// holds. The window system answers asynchronously: tests wait for what they
+// expect rather than for a fixed time.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
+// Dispatches the events that are pending now.
+void DispatchPending();
+// Shows `frame` and waits until it is on the screen and painted.
+void ShowAndWait(wxWindow* frame);
+// Moves the real pointer to `screen` and waits until it is there and the
+// window under it has seen it move.
+void MovePointer(const wxPoint& screen);
+// Presses and releases the left button at `screen` with the real pointer and
+// waits until the window under it has seen the release (and whatever the
+// release does at once has happened).
+void ClickAt(const wxPoint& screen);
+// Clicks the middle of `window`.
+void ClickOn(wxWindow* window);
 
 // What the screen shows in `window`'s client area.
 wxImage GrabClientArea(wxWindow* window);

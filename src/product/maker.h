@@ -1,4 +1,5 @@
-// The maker's details, shown in the mail footer and on the version page.
+// The maker's details: product data shown in the mail footer and by the
+// window (version page, banner, about box).
 // UTF-8; the core converts them to the code page where it uses them.
 #pragma once
 

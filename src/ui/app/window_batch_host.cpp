@@ -1,0 +1,76 @@
+#include "ui/app/window_batch_host.h"
+
+#include <exception>
+
+#include <wx/evtloop.h>
+#include <wx/window.h>
+
+#include "platform/net.h"
+#include "platform/sound.h"
+#include "ui/app/mailer_dlg.h"
+#include "ui/common/message_box.h"
+#include "ui/common/text.h"
+#include "ui/pages/smtp_page.h"
+#include "ui/pages/sound_page.h"
+#include "ui/pages/source_page.h"
+
+namespace {
+
+// While it lives, socket waits repaint the window but dispatch no input.
+class CUiOnlyWaits {
+ public:
+  CUiOnlyWaits() {
+    platform::SetNetWaitHook([] {
+      wxEventLoopGuarantor ensureLoop;
+      wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_UI);
+    });
+  }
+  ~CUiOnlyWaits() { platform::SetNetWaitHook({}); }
+  CUiOnlyWaits(const CUiOnlyWaits&) = delete;
+  CUiOnlyWaits& operator=(const CUiOnlyWaits&) = delete;
+};
+
+}  // namespace
+
+CWindowBatchHost::CWindowBatchHost(wxWindow& window, CMailerPages& pages, unsigned int smtpPort)
+    : m_window(window), m_pages(pages), m_nSmtpPort(smtpPort) {}
+
+bool CWindowBatchHost::Run(int showResult) {
+  if (m_bRunning) return false;
+  m_bRunning = true;
+  // The core reports failures as results; this only keeps anything it could
+  // still throw (memory exhausted by a huge mail file) out of the event loop,
+  // and leaves the window ready for the next run.
+  try {
+    CUiOnlyWaits waits;
+    CBatchRun run(*this);
+    run.m_bShowResult = showResult;
+    if (m_nSmtpPort != 0) run.SetSmtpPortForTests(m_nSmtpPort);
+    run.Run();
+  } catch (const std::exception& e) {
+    AppMessageBox(wxString::FromUTF8("邮件发送错误!\n") + wxString::FromUTF8(e.what()),
+                  wxOK | wxICON_EXCLAMATION, &m_window);
+  }
+  m_bRunning = false;
+  return true;
+}
+
+void CWindowBatchHost::ReloadMailSource() { m_pages.m_pSource->LoadSettings(); }
+
+CMailSource CWindowBatchHost::TakeMailSource() {
+  m_pages.m_pSource->ControlsToFields();
+  return *m_pages.m_pSource;
+}
+
+CSmtpAccount CWindowBatchHost::TakeSmtpAccount() {
+  m_pages.m_pSmtp->ControlsToFields();
+  return *m_pages.m_pSmtp;
+}
+
+CSoundSettings CWindowBatchHost::SoundSettings() { return *m_pages.m_pSound; }
+
+void CWindowBatchHost::ShowMessage(const std::string& text) {
+  AppMessageBox(FromCodePage(text), wxOK | wxICON_EXCLAMATION, &m_window);
+}
+
+void CWindowBatchHost::PlayCue(const std::string& path) { platform::PlaySoundSync(path); }
