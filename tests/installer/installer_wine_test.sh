@@ -21,6 +21,7 @@ export HOME=$work/home
 prefix=$work/wineprefix
 export WINEPREFIX=$prefix POSTWING_WINE_DISPLAY=1
 wine_run() { "$root/cmake/wine-run.sh" "$prefix" "$@"; }
+trap 'wineserver -k 2>/dev/null || true' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 # Waits up to $1 seconds for the command after it to succeed.
@@ -52,7 +53,10 @@ echo "ok: silent install"
 printf '[timer]\r\nhour=7\r\nminute=5\r\ntimer=1\r\n' >"$app/ini/Stmp.Ini"
 wine_run start 'C:\users\'"$(whoami)"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\飞鸿信使\飞鸿信使.lnk' &
 starter=$!
-wait_for 90 xdotool search --name '^飞鸿信使\(已定时\)$' || fail "the window did not show from the shortcut"
+if ! wait_for 90 xdotool search --name '^飞鸿信使.已定时.$'; then
+  xwininfo -root -tree | grep -v 'has no name' >&2 || true
+  fail "the window did not show from the shortcut"
+fi
 echo "ok: started from the shortcut in its folder"
 wineserver -k 2>/dev/null || true
 wait "$starter" 2>/dev/null || true
