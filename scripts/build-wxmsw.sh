@@ -11,6 +11,7 @@
 #     bin/wx-config, include/, lib/  wxMSW
 #     deps -> ../libpng-mingw64-static  libpng (the same for every wxMSW build)
 #     .complete                      written last, when everything is in place
+#   .../wxmsw-<version>-<hash>.build/ the compilation, kept until it is done
 # Prints that folder's path as the last line of standard output.
 # Usage: bash scripts/build-wxmsw.sh [--print-dir]   (--print-dir: no build)
 # Takes about 10 minutes on 2 idle cores; far longer on a busy machine.
@@ -112,6 +113,9 @@ fetch_source() {
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/wxmsw-build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# wxMSW is compiled in a folder beside the result that outlives an
+# interrupted run: the next run continues the compilation where it stopped.
+wx_build=$dir.build
 # As many jobs as a Ninja build would run; niced, as the machine is shared.
 jobs=$(($(nproc) + 2))
 
@@ -135,17 +139,26 @@ rm -rf "$dir/deps"
 ln -s "$png_dir" "$dir/deps"
 
 echo "== wxMSW $version (Debian source; takes about 10 minutes on 2 idle cores)"
-(cd "$work" && fetch_source wxwidgets3.2 "$version")
-wx_src=$(find "$work" -maxdepth 1 -type d -name 'wxwidgets3.2-*' | head -n1)
-mkdir -p "$wx_src/build-msw"
+wx_src=$(find "$wx_build" -maxdepth 1 -type d -name 'wxwidgets3.2-*' 2>/dev/null | head -n1)
+if [ -z "$wx_src" ] || [ ! -f "$wx_src/build-msw/config.status" ]; then
+  rm -rf "$wx_build"
+  mkdir -p "$wx_build"
+  (cd "$wx_build" && fetch_source wxwidgets3.2 "$version")
+  wx_src=$(find "$wx_build" -maxdepth 1 -type d -name 'wxwidgets3.2-*' | head -n1)
+  mkdir -p "$wx_src/build-msw"
+  (cd "$wx_src/build-msw" &&
+    ../configure -q "${WX_CONFIGURE_OPTIONS[@]}" --prefix="$dir" \
+      CC=$CC_X CXX=$CXX_X CFLAGS="$WX_FLAGS" CXXFLAGS="$WX_FLAGS" \
+      CPPFLAGS="-I$png_dir/include" LDFLAGS="-L$png_dir/lib" >configure.log 2>&1 ||
+    { tail -n 30 configure.log >&2; rm -f config.status; exit 1; })
+else
+  echo "== continuing the compilation in $wx_build"
+fi
 (cd "$wx_src/build-msw" &&
-  ../configure -q "${WX_CONFIGURE_OPTIONS[@]}" --prefix="$dir" \
-    CC=$CC_X CXX=$CXX_X CFLAGS="$WX_FLAGS" CXXFLAGS="$WX_FLAGS" \
-    CPPFLAGS="-I$png_dir/include" LDFLAGS="-L$png_dir/lib" >configure.log 2>&1 ||
-  { tail -n 30 configure.log >&2; exit 1; }
-  nice make -j"$jobs" >make.log 2>&1 || { tail -n 40 make.log >&2; exit 1; }
-  make install >install.log 2>&1 || { tail -n 20 install.log >&2; exit 1; })
+  { nice make -j"$jobs" >>make.log 2>&1 || { tail -n 40 make.log >&2; exit 1; }; } &&
+  { make install >install.log 2>&1 || { tail -n 20 install.log >&2; exit 1; }; })
 
 echo "$version $hash $(date -u +%FT%TZ) $((SECONDS - started)) s" >"$dir/.complete"
+rm -rf "$wx_build"
 echo "== wxMSW $version built in $((SECONDS - started)) s into $dir"
 echo "$dir"
