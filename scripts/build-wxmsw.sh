@@ -139,7 +139,10 @@ rm -rf "$dir/deps"
 ln -s "$png_dir" "$dir/deps"
 
 echo "== wxMSW $version (Debian source; takes about 10 minutes on 2 idle cores)"
-wx_src=$(find "$wx_build" -maxdepth 1 -type d -name 'wxwidgets3.2-*' 2>/dev/null | head -n1)
+wx_src=""
+if [ -d "$wx_build" ]; then
+  wx_src=$(find "$wx_build" -maxdepth 1 -type d -name 'wxwidgets3.2-*' | head -n1)
+fi
 if [ -z "$wx_src" ] || [ ! -f "$wx_src/build-msw/config.status" ]; then
   rm -rf "$wx_build"
   mkdir -p "$wx_build"
