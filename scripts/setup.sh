@@ -2,6 +2,7 @@
 # Postwing's one entry point for a fresh Debian 12 machine.
 #   bash scripts/setup.sh run    install what is missing, build, start the program
 #   bash scripts/setup.sh test   install what is missing, build, run every test
+#   bash scripts/setup.sh package   build the Debian package into build/package/
 #   bash scripts/setup.sh windows  the whole program for Windows: wxMSW (cached),
 #                                postwing.exe, postwing-send.exe and the installer
 #                                in build/win64/dist, and every test under Wine
@@ -15,6 +16,9 @@ BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev lib
                 libgtest-dev googletest fonts-wqy-zenhei)
 # trayer gives the window tests a real notification area.
 TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox)
+# Building the Debian package, and checking it as a user meets it.
+PACKAGE_PACKAGES=(debhelper dpkg-dev)
+PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream man-db systemd)
 
 build() {  # preset [targets...]
   local preset=$1; shift
@@ -38,11 +42,20 @@ cmd_run() {
   cd "$rt" && exec "$ROOT/build/default/src/ui/postwing"
 }
 
+cmd_package() {
+  install_missing "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+  bash scripts/package.sh
+}
+
 cmd_test() {
-  install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+  install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
+    "${PACKAGE_CHECK_PACKAGES[@]}"
   echo "== build and test (default)"
   build default
   ctest --preset default
+  echo "== build the Debian package and check it"
+  bash scripts/package.sh
+  bash scripts/check-package.sh
   echo "== build and test the core under AddressSanitizer and UndefinedBehaviorSanitizer"
   build asan
   ctest --preset asan
@@ -83,6 +96,7 @@ cmd_windows() {
 case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
+  package) cmd_package ;;
   windows) cmd_windows ;;
-  *) echo "usage: bash scripts/setup.sh run|test|windows" >&2; exit 2 ;;
+  *) echo "usage: bash scripts/setup.sh run|test|package|windows" >&2; exit 2 ;;
 esac

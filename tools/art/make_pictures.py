@@ -21,6 +21,7 @@ from PIL import Image, ImageChops, ImageDraw, ImageFilter, ImageFont
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 RES = os.path.join(ROOT, "res")
+DESKTOP_ICONS = os.path.join(RES, "desktop")
 
 WINDOW_BG = (172, 168, 153)  # the main window's grey-brown background
 
@@ -204,9 +205,12 @@ def envelope_polys(cx, cy, w, h, angle):
 
 def emblem(px, simple=False):
     """The studio's round emblem, RGBA, px × px: a cream wild goose in flight
-    on a blue-green disc with a thin gold ring."""
+    on a blue-green disc with a thin gold ring. From 128 px on, the larger
+    canvas carries what smaller sizes cannot show: misty hills low in the disc,
+    an inner gold line, the goose's feathers and eye, and the letter it carries."""
     k = 8
     S = px * k
+    detailed = px >= LARGE_ICON
     img = Image.new("RGBA", (S, S), (0, 0, 0, 0))
     c = S / 2
     r = S / 2 - k * 0.5
@@ -215,18 +219,90 @@ def emblem(px, simple=False):
     fill = radial_gradient((S, S), (c * 0.75, c * 0.65), r * 1.5,
                            [(0, (88, 146, 148)), (0.6, (44, 92, 98)), (1, (22, 52, 58))])
     paint_image(img, fill, disc)
+    if detailed:
+        emblem_hills(img, disc, S)
     ring_w = k * 1.1 if simple else max(k, S * 0.045)
     ring = Image.new("L", (S, S), 0)
     rd = ImageDraw.Draw(ring)
     rd.ellipse([c - r, c - r, c + r, c + r], fill=255)
     rd.ellipse([c - r + ring_w, c - r + ring_w, c + r - ring_w, c + r - ring_w], fill=0)
     paint(img, GOLD, ring)
+    if detailed:
+        inner = Image.new("L", (S, S), 0)
+        gap, line = ring_w + S * 0.018, max(k, S * 0.006)
+        ImageDraw.Draw(inner).ellipse([c - r + gap, c - r + gap, c + r - gap, c + r - gap],
+                                      outline=255, width=int(line))
+        paint(img, GOLD + (150,), inner)
     scale = S * (0.80 if simple else 0.68)
     # turned by -18°, the goose spans x -0.50 .. 0.66 and y -0.55 .. 0.19 of its length
-    g = goose_mask((S, S), scale, -18, c - 0.08 * scale, c + 0.18 * scale, "up")
+    place = (scale, -18, c - 0.08 * scale, c + 0.18 * scale)
+    if detailed:
+        emblem_letter(img, S, place)
+    g = goose_mask((S, S), *place, "up")
     paint(img, CREAM, g)
+    if detailed:
+        emblem_goose_details(img, S, place, g)
     return shrink(img, (px, px))
 
+
+# From this size on the icon is drawn with its details (the desktop's 128 and 256).
+LARGE_ICON = 128
+
+
+def emblem_hills(img, disc, S):
+    """Two misty ridges across the lower part of the disc, lighter than the sky."""
+    for base, waves, col, alpha in ((0.74, [(0.030, 0.55, 0.4), (0.012, 0.21, 1.7)], (120, 170, 166), 120),
+                                    (0.83, [(0.026, 0.70, 2.1), (0.010, 0.17, 0.3)], (150, 190, 180), 150)):
+        top = ridge(S, base * S, [(a * S, p * S, ph) for a, p, ph in waves], step=max(1, S // 256))
+        hill = poly_mask((S, S), [top + [(S, S), (0, S)]])
+        hill = ImageChops.multiply(hill, disc)
+        paint(img, col + (alpha,), hill.filter(ImageFilter.GaussianBlur(S * 0.004)))
+
+
+def emblem_letter(img, S, place):
+    """The letter tied under the goose (鸿雁传书): a cream envelope with a vermilion seal."""
+    scale, angle, dx, dy = place
+    (fx, fy), = transform([(-0.06, 0.02)], scale, angle, dx, dy)   # under the body
+    (ex, ey), = transform([(0.02, 0.23)], scale, angle, dx, dy)     # where the letter hangs
+    w, h = scale * 0.22, scale * 0.145
+    tie = Image.new("L", (S, S), 0)
+    ImageDraw.Draw(tie).line([(fx, fy), (ex, ey - h * 0.35)], fill=255, width=max(2, int(S * 0.006)))
+    paint(img, GOLD, tie)
+    rect, flap = envelope_polys(ex, ey, w, h, angle + 10)
+    paint(img, (72, 50, 40, 90), poly_mask((S, S), [[(x + S * 0.006, y + S * 0.008) for x, y in rect]])
+          .filter(ImageFilter.GaussianBlur(S * 0.004)))
+    paint(img, CREAM, poly_mask((S, S), [rect]))
+    fold = Image.new("L", (S, S), 0)
+    ImageDraw.Draw(fold).line(flap, fill=255, width=max(2, int(S * 0.005)), joint="curve")
+    paint(img, (176, 146, 104), fold)
+    seal = Image.new("L", (S, S), 0)
+    (sx, sy), = transform([(0, h * 0.10)], 1, angle + 10, ex, ey)
+    sr = h * 0.17
+    ImageDraw.Draw(seal).ellipse([sx - sr, sy - sr, sx + sr, sy + sr], fill=255)
+    paint(img, VERMILION, seal)
+
+
+def emblem_goose_details(img, S, place, goose):
+    """Feather lines on both wings, a gold beak and a dark eye, kept inside the goose."""
+    scale, angle, dx, dy = place
+    lines = Image.new("L", (S, S), 0)
+    ld = ImageDraw.Draw(lines)
+    width = max(2, int(S * 0.005))
+    # primaries fanning out towards the tips of the far and the near wing
+    for root, tips in (((0.02, -0.10), [(-0.20, -0.56), (-0.14, -0.46), (-0.09, -0.34)]),
+                       ((-0.02, -0.05), [(-0.30, -0.47), (-0.22, -0.38), (-0.16, -0.28)])):
+        for tip in tips:
+            mid = ((root[0] + tip[0]) / 2 + 0.03, (root[1] + tip[1]) / 2)
+            ld.line(transform(bezier(root, mid, mid, tip, 12), scale, angle, dx, dy),
+                    fill=255, width=width, joint="curve")
+    paint(img, (196, 182, 150), ImageChops.multiply(lines, goose))
+    beak = transform([(0.63, -0.17), (0.74, -0.135), (0.63, -0.115)], scale, angle, dx, dy)
+    paint(img, GOLD, poly_mask((S, S), [beak]))
+    eye = Image.new("L", (S, S), 0)
+    (ex, ey), = transform([(0.605, -0.152)], scale, angle, dx, dy)
+    er = scale * 0.011
+    ImageDraw.Draw(eye).ellipse([ex - er, ey - er, ex + er, ey + er], fill=255)
+    paint(img, (30, 40, 44), eye)
 
 
 # ---------------------------------------------------------------- banner (145)
@@ -730,8 +806,16 @@ def main():
         save_preview(im, "icon_%d" % im.size[0], 8, args.preview)
     write_ico(icons, os.path.join(RES, "128_icon.ico"))
     print("wrote res/128_icon.ico")
-    if args.preview:
-        save_preview(emblem(128), "emblem_128", 2, args.preview)
+
+    # The desktop's larger icons, drawn at their size with the emblem's details;
+    # kept apart from res/*.png, which the window program embeds.
+    os.makedirs(DESKTOP_ICONS, exist_ok=True)
+    for px in (128, 256):
+        im = emblem(px)
+        target = os.path.join(DESKTOP_ICONS, "icon_%d.png" % px)
+        im.save(target, optimize=True)
+        print("wrote", os.path.relpath(target, ROOT))
+        save_preview(im, "icon_%d" % px, 2, args.preview)
 
 if __name__ == "__main__":
     main()
