@@ -161,7 +161,7 @@ TEST_F(PageScreens, EveryPageShowsItsChineseText) {
   for (const Page& page : pages) {
     SCOPED_TRACE(page.file);
     Choose(page.label);
-    Pump(300);
+    DispatchPending();
     const wxImage shot = GrabClientArea(m_dlg);
     ASSERT_TRUE(shot.IsOk());
     if (dir != nullptr) {

@@ -1,14 +1,17 @@
 // What the window program does the Windows way: the About command in the real
 // system menu, the pictures and the icon as numbered Windows resources, and
 // code page 936 at the window's edge whatever the system's code page.
-#include <windows.h>
-
+#include <chrono>
 #include <string>
 
 #include "ui/app/mailer_dlg.h"
 #include "ui/common/picture_resources.h"
 #include "ui/common/text.h"
 #include "ui/support/main_window_fixture.h"
+#include "ui/support/window_testing.h"
+
+// After wxWidgets, which sets up the Unicode Windows headers.
+#include <windows.h>
 
 namespace uitest {
 namespace {
@@ -36,13 +39,12 @@ TEST_F(WindowsMainWindow, SystemMenuEndsWithTheAboutCommandThatOpensTheAboutBox)
 
   // Choosing it: the system sends WM_SYSCOMMAND with the command.
   SendMessageW(hwnd, WM_SYSCOMMAND, CMailerDlg::IDM_ABOUTBOX, 0);
-  Pump(100);
+  DispatchPending();
   ASSERT_EQ(m_recorder.m_shown.size(), 1u);
   EXPECT_EQ(m_recorder.m_shown[0].m_strCaption, U("关于 Postwing"));
   // The system's own commands still reach the system.
   SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  Pump(100);
-  EXPECT_TRUE(IsIconic(hwnd));
+  EXPECT_TRUE(WaitUntil([hwnd] { return IsIconic(hwnd) != FALSE; }, std::chrono::seconds(5)));
   EXPECT_EQ(m_recorder.m_shown.size(), 1u);
 }
 
