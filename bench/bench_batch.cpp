@@ -1,6 +1,8 @@
 // bench_batch: batches of 20 mail files x 100 addresses through CBatchRun to
-// the fast local sink, beside the lock-step baseline client in the same run;
-// then the peak memory of sending one 200 MiB mail file to one address.
+// the fast local sink, beside the lock-step baseline client in the same run,
+// with progress reported and the journal kept as in every run; then the
+// journal's own cost per message, and the peak memory of sending one 200 MiB
+// mail file to one address.
 //
 //   bench_batch [rounds]
 //
@@ -23,6 +25,8 @@
 #include <thread>
 
 #include "dispatch/batch_run.h"
+#include "dispatch/run_journal.h"
+#include "platform/journal_file.h"
 #include "support/baseline_client.h"
 #include "support/prepared_message.h"
 #include "support/smtp_sink.h"
@@ -57,8 +61,15 @@ class CBenchHost : public CBatchHost {
   CSoundSettings SoundSettings() override { return CSoundSettings(); }
   void ShowMessage(const std::string& text) override { m_strLastMessage = text; }
   void PlayCue(const std::string&) override {}
+  // As a display would: keeps the last figures.
+  void ShowProgress(const RunProgress& progress) override {
+    m_lastProgress = progress;
+    ++m_nProgressCalls;
+  }
 
   std::string m_strLastMessage;
+  RunProgress m_lastProgress;
+  long m_nProgressCalls = 0;
 
  private:
   CMailSource m_source;
@@ -82,7 +93,44 @@ bool RunBatch(const fs::path& dir, unsigned int port) {
   run.Run();
   fs::current_path(start);
   if (!run.m_strError.empty()) std::fprintf(stderr, "batch run failed: %s\n", run.m_strError.c_str());
+  if (host.m_nProgressCalls < 2 * host.m_lastProgress.m_nTotal) {
+    std::fprintf(stderr, "batch run reported progress %ld times\n", host.m_nProgressCalls);
+    return false;
+  }
   return run.m_strError.empty();
+}
+
+// Microseconds per accepted message of the journal alone, as the run keeps
+// it; and of a journal flushed to the disk after every message.
+void MeasureJournal(const fs::path& dir) {
+  constexpr int kMarks = 200000;
+  constexpr int kFlushedMarks = 300;
+  RunInputs inputs;
+  inputs.m_strMailDir = "mail";
+  inputs.m_nTotal = kMarks;
+  const fs::path path = dir / "ini" / "bench.jnl";
+  CRunJournal journal;
+  if (!journal.Begin(path, inputs)) {
+    std::printf("journal: cannot write %s\n", path.string().c_str());
+    return;
+  }
+  auto start = Clock::now();
+  for (int i = 0; i < kMarks; ++i) journal.Accepted();
+  journal.Close();
+  const double kept = std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kMarks;
+  platform::CJournalFile flushed;
+  flushed.OpenForAppend(path);
+  start = Clock::now();
+  for (int i = 0; i < kFlushedMarks; ++i) {
+    flushed.Append(".");
+    flushed.Sync();
+  }
+  const double each =
+      std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kFlushedMarks;
+  flushed.Close();
+  journal.Remove();
+  std::printf("journal: %.2f us per message (one write each, to disk every %lld ms); flushed every message: %.0f us\n",
+              kept, static_cast<long long>(kJournalSyncPeriod.count()), each);
 }
 
 // The child of the memory measurement: one run of one large mail to one address.
@@ -153,6 +201,7 @@ int main(int argc, char** argv) {
 
   const fs::path dir = fs::temp_directory_path() / ("bench_batch-" + std::to_string(getpid()));
   fs::create_directories(dir / "mail");
+  fs::create_directories(dir / "ini");  // the journal's folder
   for (int i = 0; i < kFiles; ++i) {
     WriteFile(dir / "mail" / ("mail" + std::to_string(i) + ".txt"), MailText(i));
   }
@@ -208,6 +257,8 @@ int main(int argc, char** argv) {
     std::printf("round %d: baseline %7.0f/s  batch %7.0f/s\n", round + 1, perRound / b,
                 perRound / c);
   }
+
+  MeasureJournal(dir);
 
   // One large mail to one address, in a child of its own.
   const fs::path large = dir / "large";

@@ -13,9 +13,13 @@ ROOT=$PWD
 source scripts/lib.sh
 
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
-                libgtest-dev googletest fonts-wqy-zenhei)
-# trayer gives the window tests a real notification area.
-TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox)
+                libssl-dev libgtest-dev googletest fonts-wqy-zenhei)
+# trayer gives the window tests a real notification area; clang and its
+# runtime libraries build the fuzz targets with libFuzzer; openssl makes the
+# TLS tests' certificates (Postfix, for the delivery tests, comes through
+# install_postfix_quietly).
+TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick trayer python3 python3-aiosmtpd sox
+               clang-14 libclang-rt-14-dev openssl)
 # Building the Debian package, and checking it as a user meets it.
 PACKAGE_PACKAGES=(debhelper dpkg-dev)
 PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream man-db systemd)
@@ -50,6 +54,7 @@ cmd_package() {
 cmd_test() {
   install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
     "${PACKAGE_CHECK_PACKAGES[@]}"
+  install_postfix_quietly
   echo "== build and test (default)"
   build default
   ctest --preset default
@@ -59,6 +64,9 @@ cmd_test() {
   echo "== build and test the core under AddressSanitizer and UndefinedBehaviorSanitizer"
   build asan
   ctest --preset asan
+  echo "== fuzz every parser and encoder for a bounded time (clang, libFuzzer, sanitizers)"
+  build fuzz
+  ctest --preset fuzz
   if [ -f scripts/test-windows.sh ]; then
     bash scripts/test-windows.sh
   fi

@@ -5,6 +5,7 @@
 
 #include "dispatch/footer.h"
 #include "dispatch/run_report.h"
+#include "dispatch/run_tracker.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/dirs.h"
@@ -28,6 +29,8 @@ struct Texts {
   std::string cannotReturn = platform::FromUtf8("无法回到启动目录 <");
   std::string nowIn = platform::FromUtf8(">，工作目录已改为 <");
   std::string nowInEnd = platform::FromUtf8(">。");
+  std::string stopped = platform::FromUtf8("发送已停止.");
+  std::string stoppedStatus = platform::FromUtf8("已停止");
 };
 
 const Texts& T() {
@@ -62,9 +65,13 @@ void CBatchRun::Run() {
   if (sound.m_bPlay) PlayWave(sound.m_strBeginWave);
 
   m_host.ReloadMailSource();
-  const std::string mailDir = m_host.TakeMailSource().m_strMailDir;
+  const CMailSource source = m_host.TakeMailSource();
+  const std::string& mailDir = source.m_strMailDir;
   m_nMailCount = 0;
   m_nAddressCount = 0;
+  m_bStopped = false;
+  CRunTracker tracker(m_host);
+  m_pTracker = &tracker;
 
   std::string message;
   std::vector<platform::DirEntry> entries;
@@ -73,24 +80,34 @@ void CBatchRun::Run() {
     message = T().mailDir + " <" + mailDir + "> " + T().noMail;
     m_strError = T().emptyFolder;
   } else {
-    bool allSent = true;
-    for (const platform::DirEntry& entry : entries) {
-      if (entry.m_bDirectory || entry.m_bSpecial) continue;
-      ++m_nMailCount;
-      if (!SendNativeMailFile(entry.m_native)) {
+    bool allSent = tracker.Start(m_startDir, source, m_bResume != 0, m_strError);
+    for (auto entry = entries.begin(); allSent && entry != entries.end(); ++entry) {
+      if (entry->m_bDirectory || entry->m_bSpecial || tracker.SkipFile()) continue;
+      // The pace and a stop come before the file counts as reached.
+      if (!tracker.Ready()) {
         allSent = false;
         break;
       }
+      ++m_nMailCount;
+      allSent = SendNativeMailFile(entry->m_native);
     }
+    tracker.Finish(allSent);
+    m_bStopped = tracker.Stopped();
     const CSoundSettings endSound = m_host.SoundSettings();
     if (allSent) {
       message = T().allSent;
       if (endSound.m_bPlay) PlayWave(endSound.m_strOkWave);
     } else {
-      message = T().runFailed + m_strError;
+      if (m_bStopped) {
+        m_strError = T().stoppedStatus;
+        message = T().stopped;
+      } else {
+        message = T().runFailed + m_strError;
+      }
       if (endSound.m_bPlay) PlayWave(endSound.m_strErrWave);
     }
   }
+  m_pTracker = nullptr;
 
   // Back to the start directory before the box, so that the message can say
   // when that failed, and so that a scheduled run starting while the box is
@@ -126,15 +143,35 @@ bool CBatchRun::SendNativeMailFile(const std::filesystem::path& file) {
   while (list.ReadLine(line)) {
     std::string recipients = TrimWhiteSpace(line);
     if (recipients.empty()) continue;
-    ++m_nAddressCount;
-    if (!SendToRecipients(std::move(recipients), source.m_strSubject, body)) return false;
+    if (!SendMessage(std::move(recipients), source.m_strSubject, body)) return false;
   }
+  return true;
+}
+
+bool CBatchRun::SendMessage(std::string recipients, const std::string& subject,
+                            const std::string& body) {
+  if (m_pTracker == nullptr) {
+    ++m_nAddressCount;
+    return SendToRecipients(std::move(recipients), subject, body);
+  }
+  if (m_pTracker->SkipMessage()) return true;
+  if (!m_pTracker->Ready()) return false;
+  ++m_nAddressCount;
+  if (!SendToRecipients(std::move(recipients), subject, body)) return false;
+  m_pTracker->Accepted();
   return true;
 }
 
 bool CBatchRun::SendToRecipients(std::string recipients, std::string subject, std::string body) {
   const CSmtpAccount account = m_host.TakeSmtpAccount();
-  CSMTP smtp(account.m_strServer, m_nSmtpPort);
+  CSMTP smtp(account.m_strServer, m_nSmtpPort != 0 ? m_nSmtpPort : account.Port());
+  SmtpSecurity security;
+  security.m_nMode = account.Security();
+  security.m_strCaFile = account.m_strCaFile;
+  if (!security.m_strCaFile.empty() && !m_strStartDir.empty()) {
+    security.m_strCaFile = platform::ResolveUnder(m_strStartDir, security.m_strCaFile);
+  }
+  smtp.SetSecurity(security);
   CMailItem item;
   item.m_strSender = account.m_strMail;
   item.AddRecipientList(std::move(recipients));

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "dispatch/run_control.h"
 #include "settings/mail_source.h"
 #include "settings/smtp_account.h"
 #include "settings/sound_settings.h"
@@ -28,7 +29,15 @@ class CBatchHost {
   virtual void ShowMessage(const std::string& text) = 0;
   // Plays a wave synchronously; `path` in the code page.
   virtual void PlayCue(const std::string& path) = 0;
+  // Where the run stands: after counting, when a message starts and when the
+  // server has accepted it.
+  virtual void ShowProgress(const RunProgress& progress) { (void)progress; }
+  // Whether a stop has been asked for (a StopLevel); asked before every
+  // message, during the pace's pauses and while a socket waits.
+  virtual int StopLevel() { return StopNone; }
 };
+
+class CRunTracker;
 
 class CBatchRun {
  public:
@@ -45,6 +54,9 @@ class CBatchRun {
   void WriteReportLine();
 
   int m_bShowResult = 0;
+  // Continue the run the journal describes, after its last accepted message,
+  // instead of starting again.
+  int m_bResume = 0;
   std::string m_strError;
   std::int32_t m_nMailCount = 0;
   std::int32_t m_nAddressCount = 0;
@@ -52,7 +64,10 @@ class CBatchRun {
   // messages; the run itself goes back by the native path it read.
   std::string m_strStartDir;
 
-  // For tests only: the SMTP port of every session (25 otherwise).
+  // Whether the last Run ended because a stop was asked for.
+  bool Stopped() const { return m_bStopped; }
+
+  // For tests only: the SMTP port of every session, instead of the account's.
   void SetSmtpPortForTests(unsigned int port) { m_nSmtpPort = port; }
 
  private:
@@ -68,8 +83,14 @@ class CBatchRun {
   // be and returns the text that says so; "" when all went well.
   std::string RestoreStartDir();
 
+  // Sends one address line, unless a continued run had sent it; false when
+  // it failed or a stop was asked for.
+  bool SendMessage(std::string recipients, const std::string& subject, const std::string& body);
+
   CBatchHost& m_host;
-  unsigned int m_nSmtpPort = 25;
+  CRunTracker* m_pTracker = nullptr;  // while Run works
+  bool m_bStopped = false;
+  unsigned int m_nSmtpPort = 0;  // 0: the account's port
   bool m_bMailTextRead = false;  // whether the last ReadMailText opened its file
   std::filesystem::path m_startDir;  // as the system gave it; empty if unknown
 };

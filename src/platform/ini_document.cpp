@@ -23,6 +23,8 @@ std::string_view TrimRight(std::string_view s) {
 
 std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Section and key names compare without regard to ASCII letter case; other
@@ -47,7 +49,6 @@ std::string Unquote(std::string_view v) {
 
 CIniDocument::CIniDocument(std::string_view bytes) {
   // A UTF-8 byte-order mark is skipped, and written again on a rewrite.
-  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
   if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
     m_strBom = kUtf8Bom;
     bytes.remove_prefix(kUtf8Bom.size());
@@ -132,9 +133,12 @@ bool CIniDocument::Set(std::string_view section, std::string_view key, std::stri
 }
 
 std::string CIniDocument::Serialize() const {
-  std::string out = m_strBom;
+  std::string out;
   for (const Section& section : m_sections) {
-    if (!section.name.empty()) {
+    // Only the lines before the first section go without a "[name]" line; a
+    // later section read from "[]" keeps it, or its entries would join the
+    // section before it on the next read.
+    if (&section != &m_sections.front()) {
       out += '[';
       out += section.name;
       out += "]\r\n";
@@ -148,6 +152,10 @@ std::string CIniDocument::Serialize() const {
       out += "\r\n";
     }
   }
+  // A first line that itself begins with the bytes of a byte-order mark (a
+  // line with blanks before them) would lose them to the mark on the next
+  // read: a mark written before it keeps them.
+  if (!m_strBom.empty() || out.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0) out.insert(0, kUtf8Bom);
   return out;
 }
 

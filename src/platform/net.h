@@ -4,10 +4,13 @@
 // Every wait (connect, send, receive, accept) runs in short slices and gives
 // up after the caller's time-out. Between slices a client socket calls the
 // process-wide wait hook, through which the window repaints while a run
-// waits; accepted sockets and listeners never call it, so servers running on
-// other threads do not touch the window.
+// waits, and then asks the process-wide abandon check whether to give up the
+// wait at once (a run being stopped while its server is silent); accepted
+// sockets and listeners do neither, so servers running on other threads do
+// not touch the window or a run.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,6 +23,17 @@ namespace platform {
 // Sets the function called between wait slices of client sockets; an empty
 // function removes it. Set it from the thread that uses the sockets.
 void SetNetWaitHook(std::function<void()> hook);
+// Calls the wait hook, if one is set: for other waits of the same thread (a
+// paced run's pauses) that should keep the window live as socket waits do.
+void RunNetWaitHook();
+
+// Sets the check asked between wait slices of client sockets, after the wait
+// hook, with how long the socket has waited without progress: true gives up
+// the wait at once, as a time-out that also reports Abandoned(). An empty
+// function removes it. Set it from the thread that uses the sockets.
+void SetNetWaitAbandon(std::function<bool(std::chrono::milliseconds waited)> check);
+// Asks the abandon check (false when none is set).
+bool NetWaitAbandoned(std::chrono::milliseconds waited);
 
 // Starts the sockets library once per process (Winsock); true when usable.
 // Creating a socket starts it as well.
@@ -54,8 +68,11 @@ class CTcpSocket {
   // Returns the byte count, 0 when the peer has closed the connection, and
   // -1 on failure or time-out (TimedOut() then tells which).
   long Receive(char* buffer, std::size_t size, int timeoutMs);
-  // True when the last Connect, Send or Receive gave up on its time-out.
+  // True when the last Connect, Send or Receive gave up on its time-out, or
+  // was abandoned.
   bool TimedOut() const { return m_bTimedOut; }
+  // True when the last Connect, Send or Receive was given up by the abandon check.
+  bool Abandoned() const { return m_bAbandoned; }
   void Close();
   bool IsOpen() const;
 
@@ -67,6 +84,7 @@ class CTcpSocket {
   std::intptr_t m_hSocket = -1;
   bool m_bWaitHook = true;
   bool m_bTimedOut = false;
+  bool m_bAbandoned = false;
   // The wait slices the socket's own receive and send time-outs are set to
   // (POSIX: blocking calls that return after a slice).
   int m_nRecvSliceMs = 0;

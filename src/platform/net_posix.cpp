@@ -29,17 +29,16 @@ namespace {
 constexpr int kSliceMs = 50;
 using Clock = std::chrono::steady_clock;
 
-std::function<void()>& WaitHook() {
-  static std::function<void()> hook;
-  return hook;
-}
+// What a sliced wait returns when the abandon check gave it up.
+constexpr int kAbandoned = -2;
 
 // Tracks one wait against its time-out and hands out the slices.
 class CWaitClock {
  public:
   explicit CWaitClock(int timeoutMs)
       : m_nTimeoutMs(timeoutMs),
-        m_deadline(Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0))) {}
+        m_start(Clock::now()),
+        m_deadline(m_start + std::chrono::milliseconds(std::max(timeoutMs, 0))) {}
   // The next slice in milliseconds, at least 1; 0 when the time is up.
   int NextSlice() const {
     if (m_nTimeoutMs < 0) return kSliceMs;
@@ -48,17 +47,23 @@ class CWaitClock {
   }
   // Starts the time-out afresh (a send that made progress).
   void Restart() {
-    m_deadline = Clock::now() + std::chrono::milliseconds(std::max(m_nTimeoutMs, 0));
+    m_start = Clock::now();
+    m_deadline = m_start + std::chrono::milliseconds(std::max(m_nTimeoutMs, 0));
+  }
+  // Between slices: runs the wait hook, then asks the abandon check with the
+  // time waited since the start or the last progress; true to give up.
+  bool Between(bool callHook) const {
+    if (!callHook) return false;
+    RunNetWaitHook();
+    return NetWaitAbandoned(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start));
   }
 
  private:
   int m_nTimeoutMs;
+  Clock::time_point m_start;
   Clock::time_point m_deadline;
 };
-
-void RunHook(bool callHook) {
-  if (callHook && WaitHook()) WaitHook()();
-}
 
 bool SetTimeout(int fd, int option, int ms) {
   timeval value{ms / 1000, (ms % 1000) * 1000};
@@ -89,7 +94,8 @@ bool Resolve(const std::string& host, in_addr& address) {
   return true;
 }
 
-// Waits for `events` on `fd` with poll() in slices; 1 ready, 0 time-out, -1 error.
+// Waits for `events` on `fd` with poll() in slices; 1 ready, 0 time-out,
+// -1 error, kAbandoned.
 int PollSliced(int fd, short events, int timeoutMs, bool callHook) {
   CWaitClock clock(timeoutMs);
   for (;;) {
@@ -98,13 +104,11 @@ int PollSliced(int fd, short events, int timeoutMs, bool callHook) {
     if (ready > 0) return 1;
     if (ready < 0 && errno != EINTR) return -1;
     if (clock.NextSlice() == 0) return 0;
-    RunHook(callHook);
+    if (clock.Between(callHook)) return kAbandoned;
   }
 }
 
 }  // namespace
-
-void SetNetWaitHook(std::function<void()> hook) { WaitHook() = std::move(hook); }
 
 bool StartNetwork() { return true; }
 
@@ -127,7 +131,7 @@ bool CTcpSocket::Create() {
   }
   m_hSocket = fd;
   m_bWaitHook = true;
-  m_bTimedOut = false;
+  m_bTimedOut = m_bAbandoned = false;
   m_nRecvSliceMs = m_nSendSliceMs = kSliceMs;
   return true;
 }
@@ -140,12 +144,15 @@ void CTcpSocket::Close() {
 }
 
 int CTcpSocket::Wait(bool forWrite, int timeoutMs) {
-  return PollSliced(static_cast<int>(m_hSocket), forWrite ? POLLOUT : POLLIN, timeoutMs,
-                    m_bWaitHook);
+  const int ready = PollSliced(static_cast<int>(m_hSocket), forWrite ? POLLOUT : POLLIN,
+                               timeoutMs, m_bWaitHook);
+  m_bTimedOut = ready == 0 || ready == kAbandoned;
+  m_bAbandoned = ready == kAbandoned;
+  return ready == kAbandoned ? -1 : ready;
 }
 
 bool CTcpSocket::Connect(const std::string& host, unsigned int port, int timeoutMs) {
-  m_bTimedOut = false;
+  m_bTimedOut = m_bAbandoned = false;
   sockaddr_in target{};
   target.sin_family = AF_INET;
   target.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -156,22 +163,20 @@ bool CTcpSocket::Connect(const std::string& host, unsigned int port, int timeout
   // the connection attempt goes on and poll() waits for the rest.
   if (connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) return true;
   if (errno != EINPROGRESS && errno != EALREADY && !IsSliceEnd(errno)) return false;
-  RunHook(m_bWaitHook);
+  if (m_bWaitHook) RunNetWaitHook();
   int left = timeoutMs;
   if (timeoutMs >= 0) {
     auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     left = std::max(0, timeoutMs - static_cast<int>(spent.count()));
   }
-  int ready = Wait(true, left);
-  if (ready == 0) m_bTimedOut = true;
-  if (ready != 1) return false;
+  if (Wait(true, left) != 1) return false;
   int error = 0;
   socklen_t length = sizeof error;
   return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
 }
 
 bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeoutMs) {
-  m_bTimedOut = false;
+  m_bTimedOut = m_bAbandoned = false;
   if (!IsOpen()) return false;
   const int fd = static_cast<int>(m_hSocket);
   std::vector<iovec> pending;
@@ -199,7 +204,10 @@ bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeout
     }
     if (sent < 0) {
       if (!IsSliceEnd(errno)) return false;
-      RunHook(m_bWaitHook);
+      if (clock.Between(m_bWaitHook)) {
+        m_bTimedOut = m_bAbandoned = true;
+        return false;
+      }
       continue;
     }
     clock.Restart();
@@ -217,7 +225,7 @@ bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeout
 }
 
 long CTcpSocket::Receive(char* buffer, std::size_t size, int timeoutMs) {
-  m_bTimedOut = false;
+  m_bTimedOut = m_bAbandoned = false;
   if (!IsOpen()) return -1;
   const int fd = static_cast<int>(m_hSocket);
   CWaitClock clock(timeoutMs);
@@ -231,7 +239,10 @@ long CTcpSocket::Receive(char* buffer, std::size_t size, int timeoutMs) {
     ssize_t got = recv(fd, buffer, size, 0);
     if (got >= 0) return static_cast<long>(got);
     if (!IsSliceEnd(errno)) return -1;
-    RunHook(m_bWaitHook);
+    if (clock.Between(m_bWaitHook)) {
+      m_bTimedOut = m_bAbandoned = true;
+      return -1;
+    }
   }
 }
 
@@ -276,7 +287,7 @@ bool CTcpListener::Accept(CTcpSocket& peer, int timeoutMs) {
   peer.Close();
   peer.m_hSocket = accepted;
   peer.m_bWaitHook = false;
-  peer.m_bTimedOut = false;
+  peer.m_bTimedOut = peer.m_bAbandoned = false;
   peer.m_nRecvSliceMs = peer.m_nSendSliceMs = kSliceMs;
   return true;
 }

@@ -17,10 +17,8 @@ namespace {
 
 constexpr int kSliceMs = 50;
 
-std::function<void()>& WaitHook() {
-  static std::function<void()> hook;
-  return hook;
-}
+// What a sliced wait returns when the abandon check gave it up.
+constexpr int kAbandoned = -2;
 
 SOCKET AsSocket(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
 
@@ -49,10 +47,11 @@ bool Resolve(const std::string& host, in_addr& address) {
 }
 
 // Waits until `s` can read (or write, or has failed to connect); 1 ready,
-// 0 time-out, -1 error.
+// 0 time-out, -1 error, kAbandoned.
 int SelectSliced(SOCKET s, bool forWrite, int timeoutMs, bool callHook) {
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  const auto start = Clock::now();
+  const auto deadline = start + std::chrono::milliseconds(std::max(timeoutMs, 0));
   for (;;) {
     int slice = kSliceMs;
     if (timeoutMs >= 0) {
@@ -70,13 +69,17 @@ int SelectSliced(SOCKET s, bool forWrite, int timeoutMs, bool callHook) {
     if (count > 0) return 1;
     if (count == SOCKET_ERROR) return -1;
     if (timeoutMs >= 0 && Clock::now() >= deadline) return 0;
-    if (callHook && WaitHook()) WaitHook()();
+    if (callHook) {
+      RunNetWaitHook();
+      if (NetWaitAbandoned(
+              std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start))) {
+        return kAbandoned;
+      }
+    }
   }
 }
 
 }  // namespace
-
-void SetNetWaitHook(std::function<void()> hook) { WaitHook() = std::move(hook); }
 
 bool StartNetwork() {
   // Started once and never cleaned up: sockets may live until the process ends.
@@ -109,7 +112,7 @@ bool CTcpSocket::Create() {
   SetNoDelay(s);
   m_hSocket = static_cast<std::intptr_t>(s);
   m_bWaitHook = true;
-  m_bTimedOut = false;
+  m_bTimedOut = m_bAbandoned = false;
   return true;
 }
 
@@ -121,11 +124,14 @@ void CTcpSocket::Close() {
 }
 
 int CTcpSocket::Wait(bool forWrite, int timeoutMs) {
-  return SelectSliced(AsSocket(m_hSocket), forWrite, timeoutMs, m_bWaitHook);
+  const int ready = SelectSliced(AsSocket(m_hSocket), forWrite, timeoutMs, m_bWaitHook);
+  m_bTimedOut = ready == 0 || ready == kAbandoned;
+  m_bAbandoned = ready == kAbandoned;
+  return ready == kAbandoned ? -1 : ready;
 }
 
 bool CTcpSocket::Connect(const std::string& host, unsigned int port, int timeoutMs) {
-  m_bTimedOut = false;
+  m_bTimedOut = m_bAbandoned = false;
   sockaddr_in target{};
   target.sin_family = AF_INET;
   target.sin_port = htons(static_cast<u_short>(port));
@@ -133,9 +139,7 @@ bool CTcpSocket::Connect(const std::string& host, unsigned int port, int timeout
   SOCKET s = AsSocket(m_hSocket);
   if (connect(s, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) return true;
   if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
-  int ready = Wait(true, timeoutMs);
-  if (ready == 0) m_bTimedOut = true;
-  if (ready != 1) return false;
+  if (Wait(true, timeoutMs) != 1) return false;
   int error = 0;
   int length = sizeof error;
   return getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == 0 &&
@@ -143,7 +147,7 @@ bool CTcpSocket::Connect(const std::string& host, unsigned int port, int timeout
 }
 
 bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeoutMs) {
-  m_bTimedOut = false;
+  m_bTimedOut = m_bAbandoned = false;
   if (!IsOpen()) return false;
   std::vector<WSABUF> pending;
   pending.reserve(parts.size());
@@ -165,9 +169,7 @@ bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeout
                          static_cast<DWORD>(pending.size() - first), &sent, 0, nullptr, nullptr);
     if (result == SOCKET_ERROR) {
       if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
-      int ready = Wait(true, timeoutMs);
-      if (ready == 0) m_bTimedOut = true;
-      if (ready != 1) return false;
+      if (Wait(true, timeoutMs) != 1) return false;
       continue;
     }
     std::size_t left = sent;
@@ -184,13 +186,11 @@ bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeout
 }
 
 long CTcpSocket::Receive(char* buffer, std::size_t size, int timeoutMs) {
-  m_bTimedOut = false;
+  m_bTimedOut = m_bAbandoned = false;
   if (!IsOpen()) return -1;
   int wanted = static_cast<int>(std::min<std::size_t>(size, 0x7FFFFFFF));
   for (;;) {
-    int ready = Wait(false, timeoutMs);
-    if (ready == 0) m_bTimedOut = true;
-    if (ready != 1) return -1;
+    if (Wait(false, timeoutMs) != 1) return -1;
     int got = recv(AsSocket(m_hSocket), buffer, wanted, 0);
     if (got >= 0) return got;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return -1;
@@ -234,7 +234,7 @@ bool CTcpListener::Accept(CTcpSocket& peer, int timeoutMs) {
   peer.Close();
   peer.m_hSocket = static_cast<std::intptr_t>(accepted);
   peer.m_bWaitHook = false;
-  peer.m_bTimedOut = false;
+  peer.m_bTimedOut = peer.m_bAbandoned = false;
   return true;
 }
 

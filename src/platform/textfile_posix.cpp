@@ -1,8 +1,12 @@
 #include "platform/textfile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
 
 #include "platform/posix_fd.h"
 
@@ -76,17 +80,65 @@ bool CTextFileReader::Fill() {
   return true;
 }
 
+namespace {
+
+constexpr int kReplacedRetries = 100;  // another program replaced the file between open and lock
+
+// Writes the file held open by `fd` (`held` its status) with `added` at its
+// end to a temporary file beside `target`, and renames that over it. When the
+// folder takes no new files, appends in place instead.
+bool ReplaceWithAppended(int fd, const struct stat& held, const std::string& target,
+                         const std::string& added) {
+  std::string temp = target + ".XXXXXX";
+  const int out = mkostemp(temp.data(), O_CLOEXEC);
+  if (out < 0) return WriteAll(fd, added.data(), added.size());
+  bool ok = fchmod(out, held.st_mode & 07777) == 0 && lseek(fd, 0, SEEK_SET) == 0;
+  char buffer[65536];
+  for (ssize_t n; ok && (n = ReadSome(fd, buffer, sizeof buffer)) != 0;) {
+    ok = n > 0 && WriteAll(out, buffer, static_cast<std::size_t>(n));
+  }
+  ok = ok && WriteAll(out, added.data(), added.size()) && fsync(out) == 0;
+  ok = close(out) == 0 && ok;
+  ok = ok && rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+// The old file is never written: the new one, old text and appended text,
+// replaces it by a rename once complete. A plain append can be cut short by a
+// kill (a write() that spans pages stops between them), which would leave a
+// torn last line; this way a killed program leaves the old file or the new.
+// An exclusive lock makes two programs appending at once take turns.
 bool AppendToExistingNativeTextFile(const std::filesystem::path& path, std::string_view text) {
-  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) return false;
+  std::string target = path.string();
+  // Through a symbolic link the file it points to is replaced, not the link.
+  char resolved[PATH_MAX];
+  if (realpath(target.c_str(), resolved) != nullptr) target = resolved;
   std::string translated;
   translated.reserve(text.size() + text.size() / 8);
   for (const char c : text) {
     if (c == '\n') translated += '\r';
     translated += c;
   }
-  const bool written = WriteAll(fd, translated.data(), translated.size());
-  return close(fd) == 0 && written;
+  for (int attempt = 0; attempt < kReplacedRetries; ++attempt) {
+    const int fd = open(target.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat held {};
+    struct stat named {};
+    if (flock(fd, LOCK_EX) != 0 || fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+      close(fd);
+      return false;
+    }
+    if (stat(target.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev) {
+      close(fd);  // replaced by another program's append meanwhile: take the new file
+      continue;
+    }
+    const bool written = ReplaceWithAppended(fd, held, target, translated);
+    return close(fd) == 0 && written;
+  }
+  return false;
 }
 
 }  // namespace platform

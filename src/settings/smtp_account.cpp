@@ -4,15 +4,40 @@
 
 #include "settings/profile_file.h"
 
+namespace {
+
+constexpr int kMaxSecurity = 3;
+constexpr int kMaxPort = 65535;
+
+}  // namespace
+
+unsigned int DefaultSmtpPort(int security) {
+  switch (security) {
+    case 1:
+      return 587;
+    case 2:
+      return 465;
+    default:
+      return 25;
+  }
+}
+
 void CSmtpAccount::ReadSettings() {
   CProfileFile file = SettingsFile();
   file.ReadString("smtp", "smtp", m_strServer);
   file.ReadString("smtp", "Mail", m_strMail);
   file.ReadString("smtp", "Name", m_strName);
   file.ReadString("smtp", "Password", m_strPassword);
-  std::int32_t auth = 0;
-  file.ReadInt("smtp", "emstp", auth);
-  m_bAuth = auth;
+  std::int32_t value = 0;
+  file.ReadInt("smtp", "emstp", value);
+  m_bAuth = value;
+  value = 0;
+  file.ReadInt("smtp", "port", value);
+  m_nPort = value;
+  value = 0;
+  file.ReadInt("smtp", "security", value);
+  m_nSecurity = value;
+  file.ReadString("smtp", "cafile", m_strCaFile);
 }
 
 void CSmtpAccount::WriteSettings() const {
@@ -22,4 +47,16 @@ void CSmtpAccount::WriteSettings() const {
   file.WriteString("smtp", "Name", m_strName);
   file.WriteString("smtp", "Password", m_strPassword);
   file.WriteBool("smtp", "emstp", m_bAuth);
+  file.WriteInt("smtp", "port", m_nPort);
+  file.WriteInt("smtp", "security", m_nSecurity);
+  file.WriteString("smtp", "cafile", m_strCaFile);
+}
+
+int CSmtpAccount::Security() const {
+  return m_nSecurity >= 0 && m_nSecurity <= kMaxSecurity ? m_nSecurity : 0;
+}
+
+unsigned int CSmtpAccount::Port() const {
+  if (m_nPort >= 1 && m_nPort <= kMaxPort) return static_cast<unsigned int>(m_nPort);
+  return DefaultSmtpPort(Security());
 }

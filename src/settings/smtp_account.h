@@ -3,16 +3,29 @@
 
 #include <string>
 
+// The port a security mode uses when none is set: 25 for the plain modes
+// (0 and 3), 587 for STARTTLS (1), 465 for TLS from the first byte (2).
+unsigned int DefaultSmtpPort(int security);
+
 class CSmtpAccount {
  public:
-  // Reads "smtp", "Mail", "Name", "Password", "emstp" into the fields.
+  // Reads "smtp", "Mail", "Name", "Password", "emstp", "port", "security",
+  // "cafile" into the fields.
   void ReadSettings();
   // Writes the fields back in the same order.
   void WriteSettings() const;
+
+  // The security mode to use: m_nSecurity when it is 0-3, else 0.
+  int Security() const;
+  // The port to use: m_nPort when it is 1-65535, else the mode's default.
+  unsigned int Port() const;
 
   std::string m_strMail;
   std::string m_strName;
   std::string m_strPassword;
   std::string m_strServer;
   int m_bAuth = 0;
+  int m_nPort = 0;      // as stored; 0 for the mode's default
+  int m_nSecurity = 0;  // as stored: 0 none, 1 STARTTLS, 2 TLS, 3 plain EHLO
+  std::string m_strCaFile;  // extra authorities (PEM), relative to the start directory
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/local_time.h"
+#include "smtp/mime_header.h"
 
 namespace {
 
@@ -55,26 +55,46 @@ bool CMailItem::AddRecipientList(std::string list) {
 
 bool CMailItem::BuildHeader() {
   if (m_recipients.empty()) return false;
-  std::string to;
-  for (const MailRecipient& recipient : m_recipients) {
-    if (&recipient != &m_recipients.front()) to += ',';
-    to += WithoutLineBreaks(recipient.m_strName);
-    to += '<';
-    to += WithoutLineBreaks(recipient.m_strAddress);
-    to += '>';
-  }
   m_tDate = std::time(nullptr);
-  char date[128] = "";
-  std::tm local{};
-  if (platform::LocalTime(m_tDate, local) &&
-      std::strftime(date, sizeof date, "%a, %d %b %y %H:%M:%S %Z", &local) == 0) {
-    date[0] = '\0';
+  m_bBase64Body = mime::HasOverlongLine(m_strBody);
+
+  // ASCII names stand as they are, right before the address; other names go
+  // as encoded words, a blank before the address.
+  // The comma stays with the address before it, so a fold comes after it.
+  mime::CFoldedLine to("To:");
+  std::string separator = " ";
+  for (const MailRecipient& recipient : m_recipients) {
+    const std::string name = WithoutLineBreaks(recipient.m_strName);
+    std::string address = "<" + WithoutLineBreaks(recipient.m_strAddress) + ">";
+    if (&recipient != &m_recipients.back()) address += ',';
+    if (mime::HasNonAscii(name)) {
+      to.AppendEncoded(separator, name);
+      to.Append(" ", address);
+    } else {
+      to.Append(separator, name + address);
+    }
+    separator = "";
   }
-  m_strHeader = "Date: ";
-  m_strHeader += date;
+  mime::CFoldedLine subject("Subject:");
+  const std::string subjectText = WithoutLineBreaks(m_strSubject);
+  if (mime::HasNonAscii(subjectText)) {
+    subject.AppendEncoded(" ", subjectText);
+  }
+
+  m_strHeader = "Date: " + mime::FormatDate(m_tDate);
   m_strHeader += "\r\nFrom: " + WithoutLineBreaks(m_strSender);
-  m_strHeader += "\r\nTo: " + to;
-  m_strHeader += "\r\nSubject: " + WithoutLineBreaks(m_strSubject);
+  m_strHeader += "\r\n" + to.Text();
+  if (mime::HasNonAscii(subjectText)) {
+    m_strHeader += "\r\n" + subject.Text();
+  } else {
+    m_strHeader += "\r\nSubject: " + subjectText;
+  }
+  m_strHeader += "\r\nMessage-ID: " + mime::MakeMessageId(m_strSender, m_tDate);
+  m_strHeader += "\r\nMIME-Version: 1.0";
+  m_strHeader += "\r\nContent-Type: text/plain; charset=";
+  m_strHeader += mime::kCharset;
+  m_strHeader += m_bBase64Body ? "\r\nContent-Transfer-Encoding: base64"
+                               : "\r\nContent-Transfer-Encoding: 8bit";
   m_strHeader += "\r\n";
   return true;
 }

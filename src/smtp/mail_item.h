@@ -1,6 +1,7 @@
 // One outgoing message: sender, recipients, subject, body, and the header
-// built from them. A plain text message without MIME structure; texts are
-// sent as the code-page bytes they hold.
+// built from them. A single text/plain part in the code page (GBK): the body
+// goes as 8bit, or as base64 when a line is too long for 8bit; non-ASCII
+// subjects and display names go as RFC 2047 encoded words.
 #pragma once
 
 #include <ctime>
@@ -27,8 +28,10 @@ class CMailItem {
   // before its "<"; entries before it stay added.
   bool AddRecipientList(std::string list);
 
-  // Builds m_strHeader (Date, From, To, Subject lines) and sets m_tDate.
-  // False, header unchanged, when the item has no recipient.
+  // Builds m_strHeader (Date, From, To, Subject, Message-ID, MIME-Version,
+  // Content-Type and Content-Transfer-Encoding lines), sets m_tDate, and
+  // decides m_bBase64Body from the body's longest line. False, header
+  // unchanged, when the item has no recipient.
   bool BuildHeader();
   // Puts one more dot before every line of the body that begins with a dot
   // (lines end in CR LF), so that a receiving server, which removes that dot,
@@ -40,6 +43,7 @@ class CMailItem {
   std::string m_strHeader;
   std::time_t m_tDate = 0;
   std::string m_strBody;
+  bool m_bBase64Body = false;  // set by BuildHeader: the body must go as base64
 
  private:
   std::vector<MailRecipient> m_recipients;

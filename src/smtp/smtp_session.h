@@ -1,12 +1,14 @@
 // One SMTP conversation for one message, in lock-step: one command, one
-// receive, one expected reply code. Failures come back as false with a
+// reply, one expected reply code. Failures come back as false with a
 // one-line error text in the program's code page.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "platform/net.h"
+#include "platform/tls.h"
 #include "smtp/mail_item.h"
 
 // Rows of the reply table: the code each step expects.
@@ -24,8 +26,21 @@ struct SmtpTimeouts {
   int m_nDataEndMs = 10 * 60 * 1000;   // for the reply after the message's final dot
 };
 
+// How a session opens its conversation and protects it.
+enum SmtpSecurityMode {
+  SecurityNone = 0,       // plain text, HELO; login by AUTH LOGIN as it always went
+  SecurityStartTls = 1,   // EHLO, STARTTLS (required), EHLO again over TLS
+  SecurityTls = 2,        // TLS from the first byte, then EHLO
+  SecurityPlainEhlo = 3,  // plain text, EHLO (HELO when refused), AUTH only when offered
+};
+
+struct SmtpSecurity {
+  int m_nMode = SecurityNone;
+  std::string m_strCaFile;  // "" or a PEM file of extra authorities (TLS modes)
+};
+
 struct SmtpLogin {
-  int m_bLogin = 0;  // log in with AUTH LOGIN
+  int m_bLogin = 0;  // log in (AUTH LOGIN; in the EHLO modes PLAIN or LOGIN as offered)
   std::string m_strUser;
   std::string m_strPassword;
 };
@@ -38,6 +53,7 @@ class CSMTP {
   CSMTP& operator=(const CSMTP&) = delete;
 
   void SetLogin(const SmtpLogin& login);
+  void SetSecurity(const SmtpSecurity& security);
   bool Connect();
   bool SendMail(CMailItem& item);
   bool Disconnect();
@@ -45,6 +61,8 @@ class CSMTP {
   std::string GetErrorText() const;
   std::string GetServer() const;
   unsigned int GetPort() const;
+  // Whether the TLS handshake of this session resumed an earlier session.
+  bool TlsResumed() const;
 
   // For tests: the waits of every session created afterwards; returns the
   // ones in force before. Production code keeps the defaults.
@@ -68,10 +86,35 @@ class CSMTP {
  private:
   static constexpr std::size_t kReplySize = 1024;
 
+  // What the server's EHLO reply offers.
+  struct Extensions {
+    bool m_bStartTls = false;
+    bool m_bAuthPlain = false;
+    bool m_bAuthLogin = false;
+  };
+
   bool ExpectReplyWithin(ReplyKind kind, int timeoutMs);
   bool ReceiveReply(int timeoutMs);
+  // The EHLO modes: reads one whole reply, all its lines, however many
+  // receives it takes; the bytes after it wait for the next call.
+  bool ReceiveWholeReply(int timeoutMs);
   void SendText(std::string_view text);
+  // A wait timed out or was abandoned: the conversation is out of step.
+  void NoteStall();
+  // Sends over TLS once it runs, else over the socket; marks a stalled send.
+  bool Transmit(std::initializer_list<std::string_view> parts, int timeoutMs);
   bool LogIn();
+  // The EHLO modes after the greeting: EHLO, STARTTLS, login.
+  bool OpenExtended();
+  // EHLO, or HELO when the server refuses EHLO and `helloFallback` allows it.
+  bool Hello(bool helloFallback);
+  bool StartTls();
+  bool LogInOffered();
+  // One step of a login: the reply must carry `code`.
+  bool ExpectLoginStep(int code);
+  // Ends a failed opening: QUIT when the conversation is still in step, then
+  // closes; keeps the error text. Always false.
+  bool Abandon();
   void CloseSocket();
 
   int m_bLogin = 0;
@@ -84,10 +127,18 @@ class CSMTP {
   std::string m_strMailer;
   std::string m_strServer;
   platform::CTcpSocket m_socket;
+  // Declared after the socket: it sends its closing alert through it.
+  platform::CTlsClient m_tls;
+  SmtpSecurity m_security;
+  Extensions m_extensions;
+  std::string m_strWholeReply;  // the last whole reply (EHLO modes)
+  std::string m_strPending;     // bytes received after it
   // The last reply; one byte more than a receive can fill keeps it terminated.
   char m_szReply[kReplySize + 1] = {};
   // Set when a wait timed out: the conversation is out of step, so later
   // receives fail at once instead of waiting again.
   bool m_bStalled = false;
+  // Set when the stall was the socket's abandon check giving up the wait.
+  bool m_bAbandoned = false;
   SmtpTimeouts m_timeouts;
 };

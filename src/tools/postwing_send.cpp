@@ -1,14 +1,18 @@
 // postwing-send: one batch run in the current working directory from the
 // stored settings, without any window. Each message the run would show in a
-// box is printed to standard output in UTF-8, followed by an empty line. The
-// exit status is 0 when the run succeeded and 1 otherwise.
+// box is printed to standard output in UTF-8, followed by an empty line; on a
+// terminal, standard error shows one line of progress. The exit status is 0
+// when the run succeeded, 1 when it failed and 3 when it was stopped.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "dispatch/batch_run.h"
 #include "platform/codepage.h"
+#include "platform/console.h"
 #include "platform/sound.h"
 #include "settings/mail_source.h"
 #include "settings/smtp_account.h"
@@ -17,7 +21,7 @@
 namespace {
 
 const char kUsage[] =
-    "用法: postwing-send [--help]\n"
+    "用法: postwing-send [--resume] [--help]\n"
     "\n"
     "在当前工作目录中按 ini/Stmp.Ini 的设置发送一次邮件: 邮件目录中的每个文件\n"
     "发送给邮件地址列表文件的每一行, 与 \"立即发送邮件\" 按钮相同, 不打开窗口。\n"
@@ -25,10 +29,85 @@ const char kUsage[] =
     "every file of the mail folder to every line of the address list, as the\n"
     "\"立即发送邮件\" button does, without a window.\n"
     "\n"
+    "  --resume  continue the last run that was stopped, failed or cut off, after\n"
+    "            the last message the server accepted (ini/Send.Jnl); fails when\n"
+    "            there is none or the mail folder, address list or subject changed.\n"
+    "            Without it the run starts again from the first message.\n"
+    "\n"
     "Messages are printed to standard output (UTF-8), each followed by an empty\n"
-    "line; sound cues play as configured; the line in 运行报告.txt is written when\n"
-    "that file exists. Exit status: 0 when the run succeeded, 1 when it failed,\n"
-    "2 for a wrong command line.\n";
+    "line; on a terminal, standard error shows the progress. Sound cues play as\n"
+    "configured; the line in 运行报告.txt is written when that file exists.\n"
+    "Ctrl+C (SIGINT) or SIGTERM stops the run after the message in progress (a\n"
+    "second one at once). The setting \"rate\" in [maildir] limits messages a minute.\n"
+    "Exit status: 0 when the run succeeded, 1 when it failed, 2 for a wrong\n"
+    "command line, 3 when it was stopped.\n"
+    "\n"
+    "[smtp] 中的连接设置 / connection settings in section [smtp]:\n"
+    "  port=N       服务器端口; 0 或不写: 按 security 取 25, 587, 465\n"
+    "               server port; 0 or missing: 25, 587 or 465 by security\n"
+    "  security=0   无: 明文 HELO, 原有的对话 (老式服务器)\n"
+    "               none: plain HELO conversation as always (old servers)\n"
+    "  security=1   STARTTLS (587): 邮箱服务商 / mail providers\n"
+    "  security=2   SSL/TLS (465): 邮箱服务商 / mail providers\n"
+    "  security=3   无加密 EHLO: 本机或内网的转发服务器 (Postfix, Exim, msmtp)\n"
+    "               plain EHLO: this machine's MTA or a relay on the LAN\n"
+    "  cafile=F     额外信任的证书颁发机构 (PEM), 相对于当前目录\n"
+    "               extra certificate authorities (PEM), relative to the working directory\n"
+    "证书总是按系统的信任列表和 cafile 验证, 服务器名须与证书相符.\n"
+    "Certificates are always verified against the system's authorities and cafile,\n"
+    "and the server name must match the certificate.\n";
+
+constexpr int kExitStopped = 3;
+// The progress line is redrawn at most this often.
+constexpr std::chrono::milliseconds kProgressRedraw{100};
+
+CStopRequest g_stop;
+
+void RequestStop() { g_stop.Request(); }
+
+// One line of progress on standard error, redrawn in place: count, total,
+// messages a minute and the time left.
+class CProgressLine {
+ public:
+  void Show(const RunProgress& progress) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_start) m_start = now;
+    if (m_bShown && now - m_lastDraw < kProgressRedraw && progress.m_nDone < progress.m_nTotal) {
+      return;
+    }
+    m_lastDraw = now;
+    const double seconds = std::chrono::duration<double>(now - *m_start).count();
+    const double perMinute = seconds > 0 ? progress.m_nSentThisRun * 60.0 / seconds : 0.0;
+    const std::int64_t position = progress.m_nDone + (progress.m_bSending ? 1 : 0);
+    std::string line = "\r第 " + std::to_string(position);
+    if (progress.m_nTotal >= 0) line += " / " + std::to_string(progress.m_nTotal);
+    line += " 封";
+    char figures[96];
+    if (progress.m_nSentThisRun > 0 && progress.m_nTotal >= 0) {
+      const long long left = static_cast<long long>(
+          (progress.m_nTotal - progress.m_nDone) * 60.0 / perMinute + 0.5);
+      std::snprintf(figures, sizeof figures, ", 每分钟 %.0f 封, 剩余 %lld:%02lld:%02lld", perMinute,
+                    left / 3600, left / 60 % 60, left % 60);
+      line += figures;
+    }
+    line += "   ";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    m_bShown = true;
+  }
+  // Ends the line, so that what follows starts on a line of its own.
+  void End() {
+    if (!m_bShown) return;
+    std::fputs("\n", stderr);
+    std::fflush(stderr);
+    m_bShown = false;
+  }
+
+ private:
+  std::optional<std::chrono::steady_clock::time_point> m_start;
+  std::chrono::steady_clock::time_point m_lastDraw;
+  bool m_bShown = false;
+};
 
 // The run's host without a window: the settings file stands for the pages,
 // loaded once at start as the window loads its pages.
@@ -46,6 +125,7 @@ class CHeadlessHost : public CBatchHost {
   CSoundSettings SoundSettings() override { return m_sound; }
 
   void ShowMessage(const std::string& text) override {
+    m_progress.End();
     const std::string utf8 = platform::ToUtf8(text) + "\n\n";
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
     std::fflush(stdout);
@@ -53,7 +133,16 @@ class CHeadlessHost : public CBatchHost {
 
   void PlayCue(const std::string& path) override { platform::PlaySoundSync(path); }
 
+  void ShowProgress(const RunProgress& progress) override {
+    if (m_bTerminal) m_progress.Show(progress);
+  }
+  int StopLevel() override { return g_stop.Level(); }
+
+  void EndProgress() { m_progress.End(); }
+
  private:
+  bool m_bTerminal = platform::StandardErrorIsTerminal();
+  CProgressLine m_progress;
   CMailSource m_source;
   CSmtpAccount m_account;
   CSoundSettings m_sound;
@@ -66,15 +155,20 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (argc != 1) {
+  const bool resume = argc == 2 && std::strcmp(argv[1], "--resume") == 0;
+  if (argc != 1 && !resume) {
     std::fputs(kUsage, stderr);
     return 2;
   }
   try {
+    platform::CatchStopRequests(RequestStop);
     CHeadlessHost host;
     CBatchRun run(host);
     run.m_bShowResult = 1;
+    run.m_bResume = resume ? 1 : 0;
     run.Run();
+    host.EndProgress();
+    if (run.Stopped()) return kExitStopped;
     return run.m_strError.empty() ? 0 : 1;
   } catch (const std::exception& e) {
     // The core reports failures as results; this is for what it cannot, such

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ class CRecordingHost : public CBatchHost {
   CSoundSettings SoundSettings() override { return m_sound; }
   void ShowMessage(const std::string& text) override { m_events.push_back("box:" + text); }
   void PlayCue(const std::string& path) override { m_events.push_back("cue:" + path); }
+  void ShowProgress(const RunProgress& progress) override { m_progress.push_back(progress); }
+  int StopLevel() override { return m_stopLevel ? m_stopLevel() : StopNone; }
 
   void Load() {
     m_account.ReadSettings();
@@ -41,6 +44,9 @@ class CRecordingHost : public CBatchHost {
   }
 
   std::vector<std::string> m_events;
+  std::vector<RunProgress> m_progress;
+  // What StopLevel answers; none when empty.
+  std::function<int()> m_stopLevel;
   CMailSource m_source;
   CSmtpAccount m_account;
   CSoundSettings m_sound;

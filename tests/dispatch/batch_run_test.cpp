@@ -8,6 +8,7 @@
 
 #include "dispatch/batch_run_fixture.h"
 #include "dispatch/footer.h"
+#include "smtp/base64.h"
 #include "support/scripted_smtp_server.h"
 #include "support/temp_dir.h"
 
@@ -45,7 +46,8 @@ TEST_F(BatchRunTest, SendsEveryFileToEveryAddressLineInOrder) {
     EXPECT_NE(session.find("RCPT TO: <" + address + ">\r\n"), std::string::npos);
     EXPECT_NE(lfSession.find("text of " + order[i / 2] + "\n\n\n" + std::string(60, '=')),
               std::string::npos);
-    EXPECT_NE(session.find("Subject: " + FromUtf8("月报") + "\r\n"), std::string::npos);
+    EXPECT_NE(session.find("Subject: =?GBK?B?" + Base64Encode(FromUtf8("月报")) + "?=\r\n"),
+              std::string::npos);
     EXPECT_NE(session.find("QUIT\r\n"), std::string::npos);
   }
   EXPECT_EQ(m_run.m_nMailCount, 3);

@@ -119,6 +119,28 @@ TEST(IniDocument, LinesBeforeTheFirstSectionStayFirst) {
   EXPECT_EQ(doc.Serialize(), "orphan=1\r\n[s]\r\nk=v\r\n");
 }
 
+// Found by fuzzing: written without its "[]" line, the nameless section's
+// entries joined the section before it, and a value read differently.
+TEST(IniDocument, ASectionNamedEmptyKeepsItsLine) {
+  const CIniDocument doc("[]\nk=1\n[s]\nk=2\n[ ]\nj=3\n");
+  EXPECT_EQ(doc.Serialize(), "[]\r\nk=1\r\n[s]\r\nk=2\r\n[]\r\nj=3\r\n");
+  const CIniDocument reread(doc.Serialize());
+  for (const char* key : {"k", "j"}) {
+    EXPECT_EQ(reread.Get("", key), doc.Get("", key)) << key;
+    EXPECT_EQ(reread.Get("s", key), doc.Get("s", key)) << key;
+  }
+}
+
+// Found by fuzzing: a first line beginning with the bytes of a byte-order
+// mark (after blanks) lost them to the mark when the rewritten file was read.
+TEST(IniDocument, AFirstLineStartingWithMarkBytesSurvivesARewrite) {
+  const CIniDocument doc(" \xEF\xBB\xBF[s]x\r\n[t]\r\nk=1\r\n");
+  const CIniDocument reread(doc.Serialize());
+  EXPECT_EQ(reread.Serialize(), doc.Serialize());
+  EXPECT_FALSE(reread.Get("s", "k").has_value());
+  EXPECT_EQ(reread.Get("t", "k"), "1");
+}
+
 TEST(IniDocument, ClipsLikeAFixedBuffer) {
   const std::string longValue(300, 'x');
   EXPECT_EQ(platform::ClipProfileValue(longValue, 256), std::string(255, 'x'));

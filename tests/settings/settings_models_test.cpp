@@ -33,20 +33,25 @@ TEST_F(SettingsModels, FirstSaveOfEachModelCreatesItsSection) {
   account.m_strName = "me";
   account.m_strPassword = "p\xC3\xDC\xC2\xEB word";  // plain text, GBK, inner blank
   account.m_bAuth = 1;
+  account.m_nPort = 587;
+  account.m_nSecurity = 1;
+  account.m_strCaFile = "certs/ca.pem";
   account.WriteSettings();
   const std::string smtp =
       "[smtp]\r\nsmtp=smtp.example.com\r\nMail=me@example.com\r\nName=me\r\n"
-      "Password=p\xC3\xDC\xC2\xEB word\r\nemstp=1\r\n";
+      "Password=p\xC3\xDC\xC2\xEB word\r\nemstp=1\r\nport=587\r\nsecurity=1\r\n"
+      "cafile=certs/ca.pem\r\n";
   EXPECT_EQ(Stored(), smtp);
 
   CMailSource source;
   source.m_strMailDir = "/home/u/\xD3\xCA\xBC\xFE";
   source.m_strAddressFile = "addr.txt";
   source.m_strSubject = "\xC4\xE3\xBA\xC3";
+  source.m_nRate = 30;
   source.WriteSettings();
   const std::string maildir =
       "[maildir]\r\nmaildir=/home/u/\xD3\xCA\xBC\xFE\r\naddress=addr.txt\r\n"
-      "mailsubject=\xC4\xE3\xBA\xC3\r\n";
+      "mailsubject=\xC4\xE3\xBA\xC3\r\nrate=30\r\n";
   EXPECT_EQ(Stored(), smtp + maildir);
 
   CTimerSettings timer;
@@ -73,6 +78,7 @@ TEST_F(SettingsModels, FirstSaveOfEachModelCreatesItsSection) {
   EXPECT_EQ(source2.m_strMailDir, source.m_strMailDir);
   EXPECT_EQ(source2.m_strAddressFile, source.m_strAddressFile);
   EXPECT_EQ(source2.m_strSubject, source.m_strSubject);
+  EXPECT_EQ(source2.m_nRate, 30);
   CTimerSettings timer2;
   timer2.ReadSettings();
   EXPECT_EQ(timer2.m_nHour, 7);
@@ -117,6 +123,16 @@ TEST_F(SettingsModels, MissingIniDirectoryStoresNothing) {
 TEST_F(SettingsModels, FlagsReadByTheirLeadingNumber) {
   MakeIniDir();
   m_dir.WriteFile("ini/Stmp.Ini", "[smtp]\r\nemstp=yes\r\n[timer]\r\nhour=7pm\r\nminute=\r\ntimer=2\r\n");
+  // A file from before the pace setting, or one with a negative rate: no limit.
+  CMailSource source;
+  source.m_nRate = 5;
+  source.ReadSettings();
+  EXPECT_EQ(source.m_nRate, 0);
+  m_dir.WriteFile("ini/Stmp.Ini", "[maildir]\r\nrate=-3\r\n");
+  source.ReadSettings();
+  EXPECT_EQ(source.m_nRate, 0);
+  m_dir.WriteFile("ini/Stmp.Ini", "[smtp]\r\nemstp=yes\r\n[timer]\r\nhour=7pm\r\nminute=\r\ntimer=2\r\n");
+
   CSmtpAccount account;
   account.m_bAuth = 1;
   account.ReadSettings();
@@ -159,8 +175,36 @@ TEST_F(SettingsModels, HandEditedFileKeepsCommentsAndUnknownKeys) {
   sound.WriteSettings();
   EXPECT_EQ(m_dir.ReadFile("ini/Stmp.Ini"),
             "; written by hand\r\n[SMTP]\r\nSMTP=new.example.com\r\nport=25\r\n; note\r\n"
-            "Mail=\r\nName=\r\nPassword=\r\nemstp=0\r\n"
+            "Mail=\r\nName=\r\nPassword=\r\nemstp=0\r\nsecurity=0\r\ncafile=\r\n"
             "[sound]\r\nplay=1\r\nvolume=loud\r\nbegin=\r\nok=ok.wav\r\nerr=\r\n");
 }
 
 }  // namespace
+
+// The port and mode a session uses, from what the file holds.
+TEST_F(SettingsModels, PortAndSecurityFallBackToTheModesDefaults) {
+  MakeIniDir();
+  struct Row {
+    const char* m_szStored;
+    int m_nSecurity;
+    unsigned int m_nPort;
+  };
+  const Row rows[] = {
+      {"", 0, 25},                               // a file from before: as always
+      {"security=1\n", 1, 587},                  // no port: the mode's default
+      {"security=2\nport=0\n", 2, 465},
+      {"security=3\nport=2525\n", 3, 2525},
+      {"security=1\nport=70000\n", 1, 587},     // out of range
+      {"security=1\nport=-5\n", 1, 587},
+      {"security=4\nport=465\n", 0, 465},       // an unknown mode is mode 0
+      {"security=-1\n", 0, 25},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.m_szStored);
+    m_dir.WriteFile("ini/Stmp.Ini", std::string("[smtp]\nsmtp=h\n") + row.m_szStored);
+    CSmtpAccount account;
+    account.ReadSettings();
+    EXPECT_EQ(account.Security(), row.m_nSecurity);
+    EXPECT_EQ(account.Port(), row.m_nPort);
+  }
+}

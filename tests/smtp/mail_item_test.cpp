@@ -66,26 +66,66 @@ TEST(MailItemRecipientsTest, GetRecipientOutOfRangeLeavesOutputs) {
   EXPECT_EQ(address + name, "a@x.cnA");
 }
 
-TEST(MailItemHeaderTest, BuildsFourLines) {
+TEST(MailItemHeaderTest, BuildsTheHeaderLinesInOrder) {
   CMailItem item;
-  item.m_strSender = "me@x.cn";
-  item.m_strSubject = "\xD6\xD0\xCE\xC4 news";  // GBK bytes go in unchanged
-  item.AddRecipientList("Zhang <z@x.cn>;l@x.cn");
+  item.m_strSender = "Me <me@x.cn>";
+  item.m_strSubject = "\xD6\xD0\xCE\xC4 news";  // GBK: encoded
+  item.AddRecipientList("\xD5\xC5\xC8\xFD<z@x.cn>;l@x.cn;Li <li@x.cn>");
+  item.m_strBody = "short line\n";
   const std::time_t before = std::time(nullptr);
   ASSERT_TRUE(item.BuildHeader());
   EXPECT_GE(item.m_tDate, before);
   EXPECT_LE(item.m_tDate, std::time(nullptr));
 
-  char year[8];
-  std::strftime(year, sizeof year, "%y", std::localtime(&item.m_tDate));
+  // The date in English with the year in full, the same wall-clock time the
+  // C library gives; the zone as a number.
+  std::tm local = *std::localtime(&item.m_tDate);
+  char wall[64];
+  std::strftime(wall, sizeof wall, "%d %Y %H:%M:%S", &local);
   const std::regex pattern(
-      "Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \\d\\d "
-      "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) " + std::string(year) +
-      " \\d\\d:\\d\\d:\\d\\d [^\r\n]*\r\n"
-      "From: me@x.cn\r\n"
-      "To: Zhang <z@x.cn>,<l@x.cn>\r\n"
-      "Subject: \xD6\xD0\xCE\xC4 news\r\n");
+      "Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \\d\\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+      "\\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}\r\n"
+      "From: Me <me@x.cn>\r\n"
+      "To: =\\?GBK\\?B\\?1cXI/Q==\\?= <z@x.cn>,<l@x.cn>,Li <li@x.cn>\r\n"
+      "Subject: =\\?GBK\\?B\\?1tDOxCBuZXdz\\?=\r\n"
+      "Message-ID: <[0-9a-f]+\\.[0-9a-f]+@x\\.cn>\r\n"
+      "MIME-Version: 1.0\r\n"
+      "Content-Type: text/plain; charset=GBK\r\n"
+      "Content-Transfer-Encoding: 8bit\r\n");
   EXPECT_TRUE(std::regex_match(item.m_strHeader, pattern)) << item.m_strHeader;
+  const std::string date = item.m_strHeader.substr(11, item.m_strHeader.find("\r\n") - 11);
+  EXPECT_EQ(date.substr(0, 2) + date.substr(6, 14), std::string(wall)) << date;
+  EXPECT_FALSE(item.m_bBase64Body);
+
+  // ASCII subjects stay as they are; a fresh Message-ID each time.
+  const std::string firstId = item.m_strHeader.substr(item.m_strHeader.find("Message-ID"), 40);
+  item.m_strSubject = "plain news";
+  ASSERT_TRUE(item.BuildHeader());
+  EXPECT_NE(item.m_strHeader.find("\r\nSubject: plain news\r\n"), std::string::npos);
+  EXPECT_NE(item.m_strHeader.substr(item.m_strHeader.find("Message-ID"), 40), firstId);
+}
+
+TEST(MailItemHeaderTest, ChoosesBase64ForOverlongBodyLines) {
+  const struct {
+    std::string m_strBody;
+    bool m_bBase64;
+  } rows[] = {
+      {std::string(998, 'a') + "\r\n" + std::string(998, 'b'), false},
+      {std::string(999, 'a') + "\n", true},
+      {"x\n" + std::string(999, 'b'), true},
+      {std::string(600, 'a') + "\r" + std::string(600, 'b'), false},  // a lone CR ends a line too
+      {std::string(600, 'a') + "\r\n\r\n" + std::string(1200, '\r'), false},
+  };
+  for (const auto& row : rows) {
+    CMailItem item;
+    item.AddRecipient("a@x.cn", "");
+    item.m_strBody = row.m_strBody;
+    ASSERT_TRUE(item.BuildHeader());
+    EXPECT_EQ(item.m_bBase64Body, row.m_bBase64) << row.m_strBody.size();
+    EXPECT_NE(item.m_strHeader.find(row.m_bBase64 ? "Content-Transfer-Encoding: base64\r\n"
+                                                  : "Content-Transfer-Encoding: 8bit\r\n"),
+              std::string::npos);
+  }
 }
 
 TEST(MailItemHeaderTest, RefusesItemWithoutRecipients) {

@@ -104,6 +104,18 @@ std::string CScriptedSmtpServer::ReceivedMessage(int index) const {
   return received.substr(data, end + 2 - data);
 }
 
+std::chrono::steady_clock::time_point CScriptedSmtpServer::SessionStart(int index) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (index < 0 || index >= static_cast<int>(m_sessions.size())) return {};
+  return m_sessions[static_cast<std::size_t>(index)].m_started;
+}
+
+bool CScriptedSmtpServer::WaitForSessions(int count, std::chrono::milliseconds wait) const {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_changed.wait_for(lock, wait,
+                            [&] { return static_cast<int>(m_sessions.size()) >= count; });
+}
+
 unsigned int CScriptedSmtpServer::UnusedPort() {
   platform::CTcpListener probe;
   if (!probe.Listen("127.0.0.1", 0)) return 0;
@@ -119,6 +131,7 @@ void CScriptedSmtpServer::Serve() {
       std::lock_guard<std::mutex> lock(m_mutex);
       index = static_cast<int>(m_sessions.size());
       m_sessions.emplace_back();
+      m_sessions.back().m_started = std::chrono::steady_clock::now();
     }
     m_changed.notify_all();
     const std::size_t last = m_scripts.size() - 1;

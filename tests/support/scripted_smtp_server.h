@@ -73,6 +73,11 @@ class CScriptedSmtpServer {
 
   // Sessions accepted so far.
   int SessionCount() const;
+  // When session `index` was accepted (the epoch of the steady clock for one
+  // that never began).
+  std::chrono::steady_clock::time_point SessionStart(int index) const;
+  // Waits up to `wait` until at least `count` sessions have begun.
+  bool WaitForSessions(int count, std::chrono::milliseconds wait = std::chrono::seconds(5)) const;
   // Waits up to `wait` until session `index` has ended (the client closed,
   // or the script closed); false when it has not.
   bool WaitForSessionEnd(int index, std::chrono::milliseconds wait = std::chrono::seconds(5)) const;
@@ -92,6 +97,7 @@ class CScriptedSmtpServer {
   struct Session {
     std::string m_strReceived;
     bool m_bEnded = false;
+    std::chrono::steady_clock::time_point m_started;
   };
 
   void Serve();

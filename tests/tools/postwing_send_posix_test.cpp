@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/codepage.h"
+#include "smtp/base64.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -120,7 +121,8 @@ TEST(PostwingSend, SendsTheFolderToTheListAndReports) {
     ++messages;
     if (message.find("TO one@example.com\n") != std::string::npos) ++toOne;
     EXPECT_NE(message.find("FROM sender@example.com\n"), std::string::npos);
-    EXPECT_NE(message.find("Subject: " + FromUtf8("本周通知") + "\n"), std::string::npos);
+    EXPECT_NE(message.find("Subject: =?GBK?B?" + Base64Encode(FromUtf8("本周通知")) + "?=\n"),
+              std::string::npos);
     EXPECT_NE(message.find(FromUtf8("封信\n\n\n") + std::string(60, '=')), std::string::npos);
   }
   EXPECT_EQ(messages, 4);

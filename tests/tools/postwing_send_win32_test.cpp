@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/codepage.h"
+#include "smtp/base64.h"
 #include "support/scripted_smtp_server.h"
 #include "support/temp_dir.h"
 
@@ -114,7 +115,8 @@ TEST(PostwingSendWin32, SendsTheFolderToTheListAndReports) {
     all += session;
     EXPECT_EQ(session.rfind("HELO ", 0), 0u) << session;
     EXPECT_NE(session.find("\r\nMAIL From: <sender@example.com>\r\n"), std::string::npos);
-    EXPECT_NE(session.find("\r\nSubject: " + FromUtf8("本周通知") + "\r\n"), std::string::npos);
+    EXPECT_NE(session.find("\r\nSubject: =?GBK?B?" + Base64Encode(FromUtf8("本周通知")) + "?=\r\n"),
+              std::string::npos);
     EXPECT_NE(server->ReceivedMessage(i).find(FromUtf8("封信") + "\r\n"), std::string::npos);
     EXPECT_EQ(session.substr(session.size() - 6), "QUIT\r\n");
   }

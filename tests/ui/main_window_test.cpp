@@ -1,7 +1,10 @@
 // The main window driven on the display: start state, the tree, saving a
 // settings page when it is left and loading it when it is shown.
 #include <wx/button.h>
+#include <wx/gdicmn.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 #include <wx/uiaction.h>
@@ -228,4 +231,60 @@ TEST_F(MainWindow, AboutItemOpensTheAboutBox) {
 }
 
 }  // namespace
+}  // namespace uitest
+
+namespace uitest {
+namespace {
+
+// Focuses the choice and picks `utf8Item` with the keyboard, as a user would.
+void SelectWithKeys(wxChoice* choice, const char* utf8Item) {
+  choice->SetFocus();
+  Pump(50);
+  wxUIActionSimulator sim;
+  sim.Select(wxString::FromUTF8(utf8Item));
+  Pump(100);
+}
+
+}  // namespace
+
+TEST_F(MainWindow, SecurityModesMoveTheDefaultPortAndPlainLoginWarnsOnce) {
+  WriteSettings("[smtp]\r\nsmtp=old.example.com\r\nemstp=1\r\n");
+  Open();
+  Choose("SMTP设置");
+  CSmtpPage& smtp = *m_dlg->m_pages.m_pSmtp;
+  // A file from before the new keys: mode 0 on port 25.
+  EXPECT_EQ(smtp.m_choiceSecurity->GetSelection(), 0);
+  EXPECT_EQ(smtp.m_spinPort->GetValue(), 25);
+  // The new rows fit the page.
+  EXPECT_TRUE(wxRect(smtp.GetClientSize()).Contains(smtp.m_buttonBrowse->GetRect()))
+      << smtp.GetClientSize().y << " " << smtp.m_buttonBrowse->GetRect().GetBottom();
+
+  SelectWithKeys(smtp.m_choiceSecurity, "STARTTLS");
+  EXPECT_EQ(smtp.m_choiceSecurity->GetSelection(), 1);
+  EXPECT_EQ(smtp.m_spinPort->GetValue(), 587);
+  SelectWithKeys(smtp.m_choiceSecurity, "SSL/TLS");
+  EXPECT_EQ(smtp.m_spinPort->GetValue(), 465);
+  // A port of the user's own stays whatever the mode.
+  smtp.m_spinPort->SetValue(2465);
+  SelectWithKeys(smtp.m_choiceSecurity, "STARTTLS");
+  EXPECT_EQ(smtp.m_spinPort->GetValue(), 2465);
+  EXPECT_TRUE(m_recorder.m_shown.empty());
+
+  // The unencrypted mode with login on warns, once.
+  SelectWithKeys(smtp.m_choiceSecurity, "无加密 (本机或内网转发)");
+  ASSERT_EQ(m_recorder.m_shown.size(), 1u);
+  EXPECT_NE(m_recorder.m_shown[0].m_strText.find(wxString::FromUTF8("明文")), wxString::npos);
+  SelectWithKeys(smtp.m_choiceSecurity, "无");
+  SelectWithKeys(smtp.m_choiceSecurity, "无加密 (本机或内网转发)");
+  Click(smtp.m_checkAuth);
+  Click(smtp.m_checkAuth);
+  EXPECT_EQ(m_recorder.m_shown.size(), 1u);
+
+  TypeInto(smtp.m_editCaFile, "certs/company.pem");
+  Choose("版本说明");
+  EXPECT_EQ(Setting("smtp", "port"), "2465");
+  EXPECT_EQ(Setting("smtp", "security"), "3");
+  EXPECT_EQ(Setting("smtp", "cafile"), "certs/company.pem");
+}
+
 }  // namespace uitest

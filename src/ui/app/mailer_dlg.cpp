@@ -1,11 +1,18 @@
 #include "ui/app/mailer_dlg.h"
 
+#include <cstdint>
+#include <limits>
+
 #include <wx/button.h>
 #include <wx/dcclient.h>
+#include <wx/gauge.h>
 #include <wx/menu.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
+#include "dispatch/run_journal.h"
+#include "platform/dirs.h"
 #include "settings/profile_file.h"
 #include "ui/app/about_box.h"
 #include "ui/app/app_icon.h"
@@ -13,6 +20,7 @@
 #include "ui/app/system_menu.h"
 #include "ui/controls/bitmap_static.h"
 #include "ui/controls/link_label.h"
+#include "ui/common/message_box.h"
 #include "ui/common/template_font.h"
 #include "ui/pages/banner_page.h"
 #include "ui/pages/help_page.h"
@@ -32,6 +40,11 @@ constexpr int kAlarmClockBitmap = 148;
 constexpr int kBlankClockBitmap = 149;
 // The pictures are 26 x 34 pixels; their control is at least that large.
 const wxSize kClockPictureSize(26, 34);
+// The gauge's range when a run's total cannot be counted beforehand.
+constexpr int kUnknownTotalRange = 100;
+
+wxString SendNowLabel() { return wxString::FromUTF8("立即发送邮件"); }
+wxString StopLabel() { return wxString::FromUTF8("停止发送"); }
 
 }  // namespace
 
@@ -84,6 +97,9 @@ bool CMailerDlg::Create(wxWindow* parent) {
   Bind(wxEVT_MENU, &CMailerDlg::OnAbout, this, IDM_ABOUTBOX);
   Bind(wxEVT_CHAR_HOOK, &CMailerDlg::OnCharHook, this);
   Bind(wxEVT_ICONIZE, &CMailerDlg::OnIconize, this);
+  Bind(wxEVT_CLOSE_WINDOW, &CMailerDlg::OnClose, this);
+  m_runs.m_onRunning = [this](bool running) { ShowRunning(running); };
+  m_runs.m_onProgress = [this](const RunProgress& progress) { ShowRunProgress(progress); };
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { RestoreFromTray(); }, WM_OpenTtask);
   return true;
 }
@@ -122,6 +138,12 @@ void CMailerDlg::CreateControls() {
 
   m_tree = new wxTreeCtrl(this, IDC_TREE, at(0, 0), size(90, 195),
                           wxTR_SINGLE | wxBORDER_SUNKEN);
+
+  // The run's progress, between the clock and the button, shown during a run.
+  m_runText = new wxStaticText(this, wxID_ANY, wxEmptyString, at(92, 199), size(140, 9));
+  m_runGauge = new wxGauge(this, wxID_ANY, kUnknownTotalRange, at(92, 210), size(145, 8));
+  m_runText->Hide();
+  m_runGauge->Hide();
 }
 
 void CMailerDlg::CreatePages() {
@@ -324,7 +346,89 @@ void CMailerDlg::DisarmSchedule() {
   UpdateClockArea(0);
 }
 
-void CMailerDlg::OnSendNow(wxCommandEvent&) { m_runs.Run(1); }
+void CMailerDlg::OnSendNow(wxCommandEvent&) {
+  if (m_runs.IsRunning()) {
+    m_runs.RequestStop();
+    return;
+  }
+  // The run reads the mail source from the settings file, and so does the
+  // question.
+  CMailSource source;
+  source.ReadSettings();
+  const ResumePoint point = FindResumePoint(platform::WorkingDirPath(), source);
+  const wxString done = wxString::Format("%lld", static_cast<long long>(point.m_nDone));
+  bool resume = false;
+  if (point.m_state == ResumePoint::Same) {
+    const int answer = AppMessageBox(
+        wxString::FromUTF8("上次发送在第 ") + done + wxString::FromUTF8(" 封后中断, 是否从中断处继续?"),
+        wxYES_NO | wxCANCEL | wxICON_QUESTION, this);
+    if (answer == wxCANCEL) return;
+    resume = answer == wxYES;
+  } else if (point.m_state == ResumePoint::Changed) {
+    const int answer = AppMessageBox(
+        wxString::FromUTF8("上次发送在第 ") + done +
+            wxString::FromUTF8(" 封后中断, 但邮件目录、邮件地址列表或邮件主题已改变, "
+                               "只能从第一封重新开始. 是否重新开始?"),
+        wxOK | wxCANCEL | wxICON_QUESTION, this);
+    if (answer != wxOK) return;
+  }
+  m_runs.Run(1, resume);
+}
+
+void CMailerDlg::ShowRunning(bool running) {
+  m_btnSendNow->SetLabel(running ? StopLabel() : SendNowLabel());
+  // During a run the stop button is the one control that takes input.
+  m_tree->Enable(!running);
+  for (wxWindow* page : {static_cast<wxWindow*>(m_pages.m_pBanner),
+                         static_cast<wxWindow*>(m_pages.m_pSmtp),
+                         static_cast<wxWindow*>(m_pages.m_pSource),
+                         static_cast<wxWindow*>(m_pages.m_pSound),
+                         static_cast<wxWindow*>(m_pages.m_pTimer),
+                         static_cast<wxWindow*>(m_pages.m_pReport),
+                         static_cast<wxWindow*>(m_pages.m_pHelp),
+                         static_cast<wxWindow*>(m_pages.m_pVersion)}) {
+    if (page != nullptr) page->Enable(!running);
+  }
+  m_runText->Show(running);
+  m_runGauge->Show(running);
+  if (running) {
+    m_runText->SetLabel(wxEmptyString);
+    m_runGauge->SetValue(0);
+    return;
+  }
+  if (m_nEndAfterRun != 0) {
+    const int result = m_nEndAfterRun;
+    m_nEndAfterRun = 0;
+    EndDialogWith(result);
+  }
+}
+
+void CMailerDlg::ShowRunProgress(const RunProgress& progress) {
+  const std::int64_t position = progress.m_nDone + (progress.m_bSending ? 1 : 0);
+  wxString text = wxString::FromUTF8("正在发送 第 ") + wxString::Format("%lld", static_cast<long long>(position));
+  if (progress.m_nTotal >= 0) {
+    text += wxString::Format(" / %lld", static_cast<long long>(progress.m_nTotal));
+  }
+  text += wxString::FromUTF8(" 封");
+  if (m_runText->GetLabel() != text) m_runText->SetLabel(text);
+  if (progress.m_nTotal > 0 && progress.m_nTotal <= std::numeric_limits<int>::max()) {
+    if (m_runGauge->GetRange() != progress.m_nTotal) {
+      m_runGauge->SetRange(static_cast<int>(progress.m_nTotal));
+    }
+    m_runGauge->SetValue(static_cast<int>(progress.m_nDone));
+  } else {
+    m_runGauge->Pulse();
+  }
+}
+
+void CMailerDlg::OnClose(wxCloseEvent& event) {
+  if (!m_runs.IsRunning()) {
+    event.Skip();
+    return;
+  }
+  if (event.CanVeto()) event.Veto();
+  EndDialogWith(wxID_CANCEL);
+}
 
 void CMailerDlg::OnIconize(wxIconizeEvent& event) {
   event.Skip();
@@ -336,6 +440,11 @@ void CMailerDlg::MinimizeToTray() { m_tray.Minimize(m_hIcon); }
 void CMailerDlg::RestoreFromTray() { m_tray.Restore(); }
 
 void CMailerDlg::EndDialogWith(int result) {
+  if (m_runs.IsRunning()) {
+    m_runs.RequestStop();
+    m_nEndAfterRun = result;
+    return;
+  }
   if (IsModal()) {
     EndModal(result);
   } else {

@@ -28,7 +28,10 @@ class CSoundPage;
 class CSourcePage;
 class CVersionPage;
 class wxButton;
+class wxCloseEvent;
 class wxContextMenuEvent;
+class wxGauge;
+class wxStaticText;
 class wxIconizeEvent;
 class wxTreeCtrl;
 class wxTreeEvent;
@@ -106,7 +109,9 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
   void RestoreFromTray();
   CTrayIcon& Tray() { return m_tray; }
 
-  // Send now: one batch run with its final message box.
+  // Send now: one batch run with its final message box, after asking whether
+  // to continue an interrupted one; during a run the button is 停止发送 and
+  // asks the run to stop.
   void OnSendNow(wxCommandEvent& event);
   void OnAbout(wxCommandEvent& event);
 
@@ -115,6 +120,8 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
   CLinkLabel* m_clockLabel = nullptr;      // 1021
   CBitmapStatic* m_clockPicture = nullptr; // 1020
   wxButton* m_btnSendNow = nullptr;        // 1018
+  wxStaticText* m_runText = nullptr;       // "正在发送 第 i / N 封", during a run
+  wxGauge* m_runGauge = nullptr;           // the same as a bar
   wxWindow* m_pageBottom = nullptr;        // 1017, hidden
   wxTreeCtrl* m_tree = nullptr;            // 1000
   wxIconBundle m_hIcon;
@@ -129,8 +136,13 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
   void OnContextMenu(wxContextMenuEvent& event);
   void OnCharHook(wxKeyEvent& event);
   void OnIconize(wxIconizeEvent& event);
-  // Ends the dialog (and the program) with `result`.
+  // Ends the dialog (and the program) with `result`; during a run, asks it
+  // to stop and ends the dialog once it has.
   void EndDialogWith(int result);
+  void OnClose(wxCloseEvent& event);
+  // A run starts or ends: the strip, the button and what takes input.
+  void ShowRunning(bool running);
+  void ShowRunProgress(const RunProgress& progress);
   // Brings the status strip up to date when what it shows has changed.
   void SyncClockArea();
 
@@ -138,6 +150,8 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
   int m_nShownFlag = -1;
   int m_nShownHour = -1;
   int m_nShownMinute = -1;
+  // The result to end the dialog with once the run in progress is over.
+  int m_nEndAfterRun = 0;
 
   CLinkOpener& m_opener;
   CWindowBatchHost m_runs;

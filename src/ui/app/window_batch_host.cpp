@@ -16,18 +16,19 @@
 
 namespace {
 
-// While it lives, socket waits repaint the window but dispatch no input.
-class CUiOnlyWaits {
+// While it lives, the run's waits repaint the window and dispatch input
+// (the stop button, closing the window); timers and other events wait.
+class CLiveWaits {
  public:
-  CUiOnlyWaits() {
+  CLiveWaits() {
     platform::SetNetWaitHook([] {
       wxEventLoopGuarantor ensureLoop;
-      wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_UI);
+      wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_UI | wxEVT_CATEGORY_USER_INPUT);
     });
   }
-  ~CUiOnlyWaits() { platform::SetNetWaitHook({}); }
-  CUiOnlyWaits(const CUiOnlyWaits&) = delete;
-  CUiOnlyWaits& operator=(const CUiOnlyWaits&) = delete;
+  ~CLiveWaits() { platform::SetNetWaitHook({}); }
+  CLiveWaits(const CLiveWaits&) = delete;
+  CLiveWaits& operator=(const CLiveWaits&) = delete;
 };
 
 }  // namespace
@@ -35,16 +36,19 @@ class CUiOnlyWaits {
 CWindowBatchHost::CWindowBatchHost(wxWindow& window, CMailerPages& pages, unsigned int smtpPort)
     : m_window(window), m_pages(pages), m_nSmtpPort(smtpPort) {}
 
-bool CWindowBatchHost::Run(int showResult) {
+bool CWindowBatchHost::Run(int showResult, bool resume) {
   if (m_bRunning) return false;
   m_bRunning = true;
+  m_stop.Clear();
+  if (m_onRunning) m_onRunning(true);
   // The core reports failures as results; this only keeps anything it could
   // still throw (memory exhausted by a huge mail file) out of the event loop,
   // and leaves the window ready for the next run.
   try {
-    CUiOnlyWaits waits;
+    CLiveWaits waits;
     CBatchRun run(*this);
     run.m_bShowResult = showResult;
+    run.m_bResume = resume ? 1 : 0;
     if (m_nSmtpPort != 0) run.SetSmtpPortForTests(m_nSmtpPort);
     run.Run();
   } catch (const std::exception& e) {
@@ -52,6 +56,7 @@ bool CWindowBatchHost::Run(int showResult) {
                   wxOK | wxICON_EXCLAMATION, &m_window);
   }
   m_bRunning = false;
+  if (m_onRunning) m_onRunning(false);
   return true;
 }
 
@@ -74,3 +79,7 @@ void CWindowBatchHost::ShowMessage(const std::string& text) {
 }
 
 void CWindowBatchHost::PlayCue(const std::string& path) { platform::PlaySoundSync(path); }
+
+void CWindowBatchHost::ShowProgress(const RunProgress& progress) {
+  if (m_onProgress) m_onProgress(progress);
+}

@@ -1,9 +1,11 @@
 // The batch runs of the main window (send now and the daily schedule): the
 // pages are the run's inputs, message boxes its messages and the system's
-// player its cues. A run executes on the window's thread and blocks it; while
-// the run waits on a socket, the window repaints but takes no input.
+// player its cues. A run executes on the window's thread; while it waits on a
+// socket or for its pace, the window repaints and takes input, which the main
+// window limits to its stop button (every other control is disabled).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "dispatch/batch_run.h"
@@ -18,9 +20,16 @@ class CWindowBatchHost : public CBatchHost {
   CWindowBatchHost(wxWindow& window, CMailerPages& pages, unsigned int smtpPort);
 
   // One batch run, with its final message box when `showResult` is 1, unless
-  // another is in progress; false when none started.
-  bool Run(int showResult);
+  // another is in progress; false when none started. `resume` continues the
+  // run the journal describes.
+  bool Run(int showResult, bool resume = false);
   bool IsRunning() const { return m_bRunning; }
+  // Asks the run in progress to stop (a second request: at once).
+  void RequestStop() { m_stop.Request(); }
+
+  // Called when a run starts and ends, and with its progress.
+  std::function<void(bool running)> m_onRunning;
+  std::function<void(const RunProgress&)> m_onProgress;
 
   void ReloadMailSource() override;
   CMailSource TakeMailSource() override;
@@ -28,10 +37,13 @@ class CWindowBatchHost : public CBatchHost {
   CSoundSettings SoundSettings() override;
   void ShowMessage(const std::string& text) override;
   void PlayCue(const std::string& path) override;
+  void ShowProgress(const RunProgress& progress) override;
+  int StopLevel() override { return m_stop.Level(); }
 
  private:
   wxWindow& m_window;
   CMailerPages& m_pages;
   unsigned int m_nSmtpPort;
   bool m_bRunning = false;
+  CStopRequest m_stop;
 };

@@ -1,10 +1,17 @@
 #include "ui/pages/smtp_page.h"
 
+#include <algorithm>
+
+#include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/filedlg.h>
+#include <wx/spinctrl.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "ui/common/message_box.h"
 #include "ui/common/template_font.h"
 #include "ui/common/text.h"
 
@@ -17,6 +24,9 @@ constexpr int kLabelW = 62;
 constexpr int kEditX = 70;
 constexpr int kEditW = 116;
 constexpr int kEditH = 13;
+constexpr int kBrowseW = 34;
+constexpr int kMaxPort = 65535;
+constexpr int kPlainEhlo = 3;  // the security mode without encryption that says EHLO
 
 }  // namespace
 
@@ -36,18 +46,65 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
                           style);
   };
 
-  label("邮件发送服务器\n(SMTP):", 16, 20);
-  m_editServer = edit(1001, 20, 0);
-  label("电子邮件地址:", 48, 10);
-  m_editMail = edit(1002, 46, 0);
-  label("用户名:", 74, 10);
-  m_editName = edit(1003, 72, 0);
-  label("密码:", 100, 10);
-  m_editPassword = edit(1004, 98, wxTE_PASSWORD);
-  new wxStaticLine(this, wxID_ANY, at(kLabelX, 124), size(kEditX + kEditW - kLabelX, 1));
+  label("邮件发送服务器\n(SMTP):", 10, 20);
+  m_editServer = edit(1001, 14, 0);
+  label("电子邮件地址:", 38, 10);
+  m_editMail = edit(1002, 36, 0);
+  label("用户名:", 60, 10);
+  m_editName = edit(1003, 58, 0);
+  label("密码:", 82, 10);
+  m_editPassword = edit(1004, 80, wxTE_PASSWORD);
+  new wxStaticLine(this, wxID_ANY, at(kLabelX, 100), size(kEditX + kEditW - kLabelX, 1));
   m_checkAuth = new wxCheckBox(this, 1015, wxString::FromUTF8("我的发送服务器(SMTP)需要验证"),
-                               at(kLabelX + 16, 134), wxDefaultSize);
+                               at(kLabelX + 16, 107), wxDefaultSize);
+  label("安全连接:", 126, 10);
+  m_choiceSecurity = new wxChoice(this, 1016, at(kEditX, 124), size(kEditW, kEditH));
+  for (const char* mode : {"无", "STARTTLS", "SSL/TLS", "无加密 (本机或内网转发)"}) {
+    m_choiceSecurity->Append(wxString::FromUTF8(mode));
+  }
+  m_choiceSecurity->SetSelection(0);
+  label("端口:", 143, 10);
+  m_spinPort = new wxSpinCtrl(this, 1017, wxEmptyString, at(kEditX, 141), size(50, kEditH),
+                              wxSP_ARROW_KEYS, 1, kMaxPort, 25);
+  label("证书文件:", 160, 10);
+  m_editCaFile = new wxTextCtrl(this, 1018, wxEmptyString, at(kEditX, 158),
+                                size(kEditW - kBrowseW - 2, kEditH));
+  m_buttonBrowse = new wxButton(this, 1019, wxString::FromUTF8("浏览..."),
+                                at(kEditX + kEditW - kBrowseW, 158), size(kBrowseW, kEditH));
+  m_choiceSecurity->Bind(wxEVT_CHOICE, &CSmtpPage::OnSecurityChosen, this);
+  m_checkAuth->Bind(wxEVT_CHECKBOX, &CSmtpPage::OnAuthClicked, this);
+  m_buttonBrowse->Bind(wxEVT_BUTTON, &CSmtpPage::OnBrowse, this);
   return true;
+}
+
+void CSmtpPage::OnSecurityChosen(wxCommandEvent&) {
+  const int chosen = m_choiceSecurity->GetSelection();
+  if (chosen == wxNOT_FOUND) return;
+  if (m_spinPort->GetValue() == static_cast<int>(DefaultSmtpPort(m_nShownSecurity))) {
+    m_spinPort->SetValue(static_cast<int>(DefaultSmtpPort(chosen)));
+  }
+  m_nShownSecurity = chosen;
+  if (chosen == kPlainEhlo && m_checkAuth->GetValue()) WarnOfPlainLogin();
+}
+
+void CSmtpPage::OnAuthClicked(wxCommandEvent&) {
+  if (m_checkAuth->GetValue() && m_choiceSecurity->GetSelection() == kPlainEhlo) WarnOfPlainLogin();
+}
+
+void CSmtpPage::WarnOfPlainLogin() {
+  if (m_bPlainLoginWarned) return;
+  m_bPlainLoginWarned = true;
+  AppMessageBox(wxString::FromUTF8("“无加密”方式下，用户名和密码以明文经过网络。\n"
+                                   "只有当邮件服务器就是本机（或在可信的内网中）时才应这样登录。"),
+                wxOK | wxICON_EXCLAMATION, this);
+}
+
+void CSmtpPage::OnBrowse(wxCommandEvent&) {
+  wxFileDialog dialog(this, wxString::FromUTF8("选择证书文件"), wxEmptyString,
+                      m_editCaFile->GetValue(),
+                      wxString::FromUTF8("证书文件 (*.pem;*.crt)|*.pem;*.crt|所有文件|*"),
+                      wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+  if (dialog.ShowModal() == wxID_OK) m_editCaFile->ChangeValue(dialog.GetPath());
 }
 
 void CSmtpPage::LoadSettings() {
@@ -66,6 +123,9 @@ void CSmtpPage::ControlsToFields() {
   m_strPassword = ToCodePage(m_editPassword->GetValue());
   m_strServer = ToCodePage(m_editServer->GetValue());
   m_bAuth = m_checkAuth->GetValue() ? 1 : 0;
+  m_nPort = m_spinPort->GetValue();
+  m_nSecurity = std::max(m_choiceSecurity->GetSelection(), 0);
+  m_strCaFile = ToCodePage(m_editCaFile->GetValue());
 }
 
 void CSmtpPage::FieldsToControls() {
@@ -74,4 +134,8 @@ void CSmtpPage::FieldsToControls() {
   m_editPassword->ChangeValue(FromCodePage(m_strPassword));
   m_editServer->ChangeValue(FromCodePage(m_strServer));
   m_checkAuth->SetValue(m_bAuth != 0);
+  m_nShownSecurity = Security();
+  m_choiceSecurity->SetSelection(m_nShownSecurity);
+  m_spinPort->SetValue(static_cast<int>(Port()));
+  m_editCaFile->ChangeValue(FromCodePage(m_strCaFile));
 }

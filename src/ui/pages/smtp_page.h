@@ -1,13 +1,18 @@
-// The SMTP account page: server, sender address, login and whether the server
-// wants AUTH LOGIN. Its controls are what a run sends with, even before the
-// page is left and stored.
+// The SMTP account page: server, sender address, login, whether the server
+// wants a login, the port, the security mode and a file of extra certificate
+// authorities. Its controls are what a run sends with, even before the page
+// is left and stored.
 #pragma once
 
 #include <wx/panel.h>
 
 #include "settings/smtp_account.h"
 
+class wxButton;
 class wxCheckBox;
+class wxChoice;
+class wxCommandEvent;
+class wxSpinCtrl;
 class wxTextCtrl;
 
 class CSmtpPage : public wxPanel, public CSmtpAccount {
@@ -19,7 +24,8 @@ class CSmtpPage : public wxPanel, public CSmtpAccount {
   void LoadSettings();
   // Takes the controls into the fields and writes section "smtp".
   void SaveSettings();
-  // Fields from controls, in the order mail, name, password, server, auth.
+  // Fields from controls, in the order mail, name, password, server, auth,
+  // port, security, certificate file.
   void ControlsToFields();
   void FieldsToControls();
 
@@ -28,4 +34,21 @@ class CSmtpPage : public wxPanel, public CSmtpAccount {
   wxTextCtrl* m_editName = nullptr;      // 1003
   wxTextCtrl* m_editPassword = nullptr;  // 1004
   wxCheckBox* m_checkAuth = nullptr;     // 1015
+  wxChoice* m_choiceSecurity = nullptr;  // 1016: 无 / STARTTLS / SSL/TLS / 无加密 (本机或内网转发)
+  wxSpinCtrl* m_spinPort = nullptr;      // 1017
+  wxTextCtrl* m_editCaFile = nullptr;    // 1018
+  wxButton* m_buttonBrowse = nullptr;    // 1019
+
+ private:
+  // A new mode moves the port to its default when the port shows the old
+  // mode's default.
+  void OnSecurityChosen(wxCommandEvent& event);
+  void OnAuthClicked(wxCommandEvent& event);
+  void OnBrowse(wxCommandEvent& event);
+  // The plain EHLO mode with login on: warns once per run that the password
+  // crosses the network unencrypted.
+  void WarnOfPlainLogin();
+
+  int m_nShownSecurity = 0;  // the mode the port follows
+  bool m_bPlainLoginWarned = false;
 };

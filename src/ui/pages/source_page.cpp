@@ -1,9 +1,13 @@
 #include "ui/pages/source_page.h"
 
+#include <algorithm>
+
 #include <wx/button.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
+#include <wx/spinctrl.h>
 #include <wx/statbox.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include "ui/common/template_font.h"
@@ -25,6 +29,11 @@ constexpr int kAddressY = 8;
 constexpr int kFolderY = 56;
 constexpr int kSubjectY = 104;
 constexpr int kEditDy = 16;
+// The pace row under the groups: a label, the up/down field, its unit.
+constexpr int kRateY = 148;
+constexpr int kRateLabelH = 10;
+constexpr int kRateSpinX = 70;
+constexpr int kRateSpinW = 60;
 
 }  // namespace
 
@@ -64,6 +73,14 @@ bool CSourcePage::Create(wxWindow* parent, wxWindowID id) {
   m_btnBrowseAddress->Hide();
   group("邮件标题:", kSubjectY);
   m_editSubject = edit(1007, kSubjectY, kGroupW - 2 * (kEditX - kGroupX));
+  new wxStaticText(this, wxID_ANY, wxString::FromUTF8("每分钟最多发送:"), at(kGroupX, kRateY + 2),
+                   size(kRateSpinX - kGroupX, kRateLabelH));
+  m_spinRate = new wxSpinCtrl(this, 1008, wxEmptyString, at(kRateSpinX, kRateY),
+                              wxSize(-1, -1), wxSP_ARROW_KEYS, 0, kMaxRatePerMinute, 0);
+  const wxPoint unitAt = m_spinRate->GetPosition() +
+                         wxPoint(std::max(m_spinRate->GetSize().x, size(kRateSpinW, 0).x) + 4, 0);
+  new wxStaticText(this, wxID_ANY, wxString::FromUTF8("封 (0 为不限)"),
+                   wxPoint(unitAt.x, at(0, kRateY + 2).y));
 
   m_btnBrowseDir->Bind(wxEVT_BUTTON, &CSourcePage::OnBrowseMailDir, this);
   m_btnBrowseAddress->Bind(wxEVT_BUTTON, &CSourcePage::OnBrowseAddressFile, this);
@@ -84,12 +101,14 @@ void CSourcePage::ControlsToFields() {
   m_strMailDir = ToCodePage(m_editMailDir->GetValue());
   m_strAddressFile = ToCodePage(m_editAddress->GetValue());
   m_strSubject = ToCodePage(m_editSubject->GetValue());
+  m_nRate = m_spinRate->GetValue();
 }
 
 void CSourcePage::FieldsToControls() {
   m_editMailDir->ChangeValue(FromCodePage(m_strMailDir));
   m_editAddress->ChangeValue(FromCodePage(m_strAddressFile));
   m_editSubject->ChangeValue(FromCodePage(m_strSubject));
+  m_spinRate->SetValue(std::clamp<int>(m_nRate, 0, kMaxRatePerMinute));
 }
 
 // Only the edit the dialog fills changes: text typed into the other edits

@@ -1,5 +1,6 @@
-// The mail source page: the mail folder, the address list file and the
-// subject of every mail. Shown for both 目录设置 and 邮件设置.
+// The mail source page: the mail folder, the address list file, the subject
+// of every mail and the pace of a run (每分钟最多发送, 0 for no limit). Shown
+// for both 目录设置 and 邮件设置.
 #pragma once
 
 #include <wx/panel.h>
@@ -8,6 +9,7 @@
 
 class wxButton;
 class wxCommandEvent;
+class wxSpinCtrl;
 class wxTextCtrl;
 
 class CSourcePage : public wxPanel, public CMailSource {
@@ -32,4 +34,8 @@ class CSourcePage : public wxPanel, public CMailSource {
   wxTextCtrl* m_editMailDir = nullptr;     // 1003
   wxTextCtrl* m_editAddress = nullptr;     // 1005
   wxTextCtrl* m_editSubject = nullptr;     // 1007
+  wxSpinCtrl* m_spinRate = nullptr;        // 1008: messages a minute
 };
+
+// The largest pace the page takes, in messages a minute.
+inline constexpr int kMaxRatePerMinute = 100000;

@@ -27,7 +27,7 @@ int CDialogRecorder::Enter(wxDialog* dialog) {
     shown.m_style = box->GetMessageDialogStyle();
     m_shown.push_back(shown);
     if (m_onShown) m_onShown(shown);
-    return wxID_OK;
+    return m_answer ? m_answer(shown) : wxID_OK;
   }
   shown.m_strClass = wxString::FromUTF8(typeid(*dialog).name());
   shown.m_strCaption = dialog->GetTitle();

@@ -38,6 +38,9 @@ class CDialogRecorder : public wxModalDialogHook {
   std::vector<CShownDialog> m_shown;
   // Runs while a recorded dialog stands for being on screen.
   std::function<void(const CShownDialog&)> m_onShown;
+  // The answer to a message box (wxID_YES, wxID_NO, ...) when set; wxID_OK
+  // otherwise.
+  std::function<int(const CShownDialog&)> m_answer;
 
  protected:
   int Enter(wxDialog* dialog) override;

@@ -1,0 +1,112 @@
+// A whole session (Connect, SendMail, Disconnect) against a loopback server
+// that answers each command with the next reply taken from the input, as one
+// send: codes, texts, oversized, empty or NUL-laden replies in any order.
+// Whatever the replies, nothing crashes or hangs; the session never claims a
+// message sent unless the server received it whole with its final dot; and a
+// greeting naming ESMTP never lets a session without login connect.
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "platform/net.h"
+#include "smtp/smtp_reply.h"
+#include "smtp/smtp_session.h"
+
+namespace {
+
+constexpr std::size_t kReplySize = 1024;  // what one receive of the session takes at most
+constexpr int kServerWaitMs = 2000;
+
+struct ServerRecord {
+  std::string m_strReceived;  // every byte the session sent
+  bool m_bMessageEnded = false;  // a message after DATA ended with its dot line
+};
+
+// Serves one session on `listener`: the first reply at once, then one reply
+// per command line, reading a whole message after a DATA answered by 354;
+// closes when the replies run out.
+void Serve(platform::CTcpListener& listener, const std::vector<std::string>& replies, ServerRecord& record) {
+  platform::CTcpSocket peer;
+  if (!listener.Accept(peer, kServerWaitMs)) return;
+  std::size_t next = 0;
+  std::string pending;
+  bool inData = false;
+  bool afterData = false;
+  char buffer[16384];
+  if (next < replies.size()) peer.Send(replies[next++], kServerWaitMs);
+  while (next < replies.size()) {
+    const std::string end = inData ? "\r\n.\r\n" : "\r\n";
+    const std::size_t at = pending.find(end);
+    if (at == std::string::npos) {
+      const long n = peer.Receive(buffer, sizeof buffer, kServerWaitMs);
+      if (n <= 0) return;
+      pending.append(buffer, static_cast<std::size_t>(n));
+      record.m_strReceived.append(buffer, static_cast<std::size_t>(n));
+      continue;
+    }
+    const std::string turn = pending.substr(0, at);
+    pending.erase(0, at + end.size());
+    if (inData) record.m_bMessageEnded = true;
+    afterData = !inData && turn == "DATA";
+    const std::string& reply = replies[next++];
+    inData = afterData && reply.compare(0, 3, "354") == 0;
+    peer.Send(reply, kServerWaitMs);
+  }
+}
+
+platform::CTcpListener& Listener() {
+  static platform::CTcpListener* listener = [] {
+    auto* l = new platform::CTcpListener;
+    l->Listen("127.0.0.1", 0);
+    SmtpTimeouts waits;
+    waits.m_nConnectMs = 1000;
+    waits.m_nReplyMs = 100;
+    waits.m_nDataEndMs = 100;
+    CSMTP::SetTimeouts(waits);
+    return l;
+  }();
+  return *listener;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::CInput input(data, size);
+  CMailItem item;
+  item.m_strSender = "from@example.com";
+  item.AddRecipientList(input.Text());
+  item.m_strSubject = "fuzz";
+  item.m_strBody = input.Text();
+  std::vector<std::string> replies;
+  while (!input.Empty() && replies.size() < 16) {
+    std::string reply = input.Text();
+    if (reply.empty()) break;
+    replies.push_back(reply);
+  }
+
+  ServerRecord record;
+  std::thread server(Serve, std::ref(Listener()), std::cref(replies), std::ref(record));
+  bool connected = false;
+  bool sent = false;
+  {
+    CSMTP session("127.0.0.1", Listener().Port());
+    connected = session.Connect();
+    if (connected) {
+      sent = session.SendMail(item);
+      if (sent) session.Disconnect();
+    }
+  }
+  server.join();
+
+  if (!replies.empty() && replies[0].size() <= kReplySize && replies[0].find('\0') == std::string::npos &&
+      GreetingNamesEsmtp(replies[0].c_str())) {
+    FUZZ_CHECK(!connected);  // an ESMTP server is taken to want a login
+  }
+  if (sent) {
+    FUZZ_CHECK(record.m_bMessageEnded);
+    FUZZ_CHECK(record.m_strReceived.find("\r\n\r\n" + item.m_strBody + "\r\n.\r\n") != std::string::npos);
+  }
+  return 0;
+}

@@ -1,0 +1,99 @@
+// The journal of a run, "ini/Send.Jnl" beside the settings file: what the run
+// sends (the mail folder's files by name, size and time, the address list's
+// size and time, the subject) and how many of its messages the server has
+// accepted, so that a run stopped, failed or crashed can be continued after
+// the last accepted message. A run that finishes removes it.
+//
+// The file is a header written whole (under a temporary name, flushed, then
+// renamed in place), then one "." appended per accepted message, each with
+// one write after the server's answer: a crash of the program loses none,
+// and none is ever written for a message not accepted. Appends are flushed
+// to the disk at most every kJournalSyncPeriod, which bounds what a power
+// loss can cost (messages sent again, never messages skipped).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/journal_file.h"
+#include "settings/mail_source.h"
+
+inline constexpr std::chrono::milliseconds kJournalSyncPeriod{200};
+
+struct MailFileStamp {
+  std::string m_strName;  // bare name in the mail folder, code page
+  platform::FileStamp m_stamp;
+  bool operator==(const MailFileStamp&) const = default;
+};
+
+// What a run sends, as far as the journal can tell.
+struct RunInputs {
+  std::string m_strMailDir;
+  std::string m_strAddressFile;
+  std::string m_strSubject;
+  platform::FileStamp m_address;
+  std::vector<MailFileStamp> m_files;  // in the order the run sends them
+  // Messages: files x non-blank address lines; kUnknownTotal when the list is
+  // no regular file (a pipe is read once, by the run itself).
+  std::int64_t m_nTotal = 0;
+  bool operator==(const RunInputs&) const = default;
+};
+
+inline constexpr std::int64_t kUnknownTotal = -1;
+
+// The journal's path under the start directory.
+std::filesystem::path JournalPath(const std::filesystem::path& startDir);
+
+// The header text for `inputs`, and its reading back.
+std::string FormatJournalHeader(const RunInputs& inputs);
+// Reads a journal's text: its header into `inputs`, the count of "." after
+// it into `done`. False when the header is not whole (a journal being
+// replaced when the machine stopped, or no journal at all).
+bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done);
+
+// Non-blank lines (after trimming) of a text file, read one line at a time;
+// false when the file cannot be opened.
+bool CountAddressLines(const std::filesystem::path& path, std::int64_t& lines);
+
+// The inputs a run started now would send, as the run reads them: the mail
+// folder and address list named in `source`, relative to `startDir` unless
+// absolute. An unreadable folder or list counts as empty.
+RunInputs ReadRunInputs(const std::filesystem::path& startDir, const CMailSource& source);
+
+// Whether a run can continue the one the journal describes.
+struct ResumePoint {
+  enum State {
+    None,     // no journal, or nothing accepted yet, or all accepted
+    Same,     // the same inputs: continue after m_nDone messages
+    Changed,  // the inputs changed since: only a new start is possible
+  };
+  State m_state = None;
+  std::int64_t m_nDone = 0;
+  std::int64_t m_nTotal = 0;
+};
+ResumePoint FindResumePoint(const std::filesystem::path& startDir, const CMailSource& source);
+
+// The journal of the run in progress.
+class CRunJournal {
+ public:
+  // Replaces any journal with a new one for `inputs`; false when it cannot be
+  // written (the run then goes on without one).
+  bool Begin(const std::filesystem::path& path, const RunInputs& inputs);
+  // Goes on with the journal at `path`, whose count the run continues.
+  bool Continue(const std::filesystem::path& path);
+  // One more message accepted.
+  void Accepted();
+  // The run finished: the journal goes.
+  void Remove();
+  // The run ended otherwise: the journal stays, flushed.
+  void Close();
+
+ private:
+  platform::CJournalFile m_file;
+  std::filesystem::path m_path;
+  std::chrono::steady_clock::time_point m_lastSync;
+  bool m_bUnsynced = false;
+};

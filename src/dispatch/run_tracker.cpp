@@ -1,0 +1,128 @@
+#include "dispatch/run_tracker.h"
+
+#include "dispatch/batch_run.h"
+#include "platform/codepage.h"
+#include "platform/net.h"
+
+namespace {
+
+struct TrackerTexts {
+  std::string nothingToResume = platform::FromUtf8("没有中断的发送可以继续.");
+  std::string inputsChanged =
+      platform::FromUtf8("邮件目录、邮件地址列表或邮件主题已改变, 无法从中断处继续.");
+};
+
+const TrackerTexts& T() {
+  static const TrackerTexts texts;
+  return texts;
+}
+
+}  // namespace
+
+CRunTracker::CRunTracker(CBatchHost& host) : m_host(host) {
+  platform::SetNetWaitAbandon(
+      [this](std::chrono::milliseconds waited) { return AbandonWait(waited); });
+}
+
+CRunTracker::~CRunTracker() { platform::SetNetWaitAbandon(nullptr); }
+
+bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource& source,
+                        bool resume, std::string& error) {
+  m_pace = CRunPace(source.m_nRate);
+  RunInputs inputs;
+  if (startDir.empty()) {
+    // Where the start directory cannot be told, neither can the names under it.
+    inputs.m_nTotal = kUnknownTotal;
+  } else {
+    inputs = ReadRunInputs(startDir, source);
+  }
+  m_progress = RunProgress();
+  m_progress.m_nTotal = inputs.m_nTotal;
+  m_nPerFile = inputs.m_files.empty() || inputs.m_nTotal < 0
+                   ? 0
+                   : inputs.m_nTotal / static_cast<std::int64_t>(inputs.m_files.size());
+  const std::filesystem::path path = JournalPath(startDir);
+  if (resume && startDir.empty()) {
+    error = T().nothingToResume;
+    return false;
+  }
+  if (resume) {
+    std::string text;
+    RunInputs journal;
+    std::int64_t done = 0;
+    if (!platform::ReadWholeFile(path, text) || !ParseJournal(text, journal, done) || done <= 0 ||
+        done >= journal.m_nTotal) {
+      error = T().nothingToResume;
+      return false;
+    }
+    if (!(journal == inputs)) {
+      error = T().inputsChanged;
+      return false;
+    }
+    m_nToSkip = done;
+    m_progress.m_nDone = done;
+    m_journal.Continue(path);
+  } else if (inputs.m_nTotal > 0) {
+    m_journal.Begin(path, inputs);
+  } else if (!startDir.empty()) {
+    // Nothing to send, or a list that cannot be read twice: no run to
+    // continue either.
+    platform::RemoveFile(path);
+  }
+  Report();
+  return true;
+}
+
+bool CRunTracker::SkipFile() {
+  if (m_nPerFile <= 0 || m_nToSkip < m_nPerFile) return false;
+  m_nToSkip -= m_nPerFile;
+  return true;
+}
+
+bool CRunTracker::SkipMessage() {
+  if (m_nToSkip <= 0) return false;
+  --m_nToSkip;
+  return true;
+}
+
+bool CRunTracker::Ready() {
+  if (m_progress.m_bSending) return true;
+  if (!m_pace.WaitTurn([this] { return StopAsked(); })) {
+    m_bStopped = true;
+    return false;
+  }
+  m_progress.m_bSending = true;
+  Report();
+  return true;
+}
+
+void CRunTracker::Accepted() {
+  m_journal.Accepted();
+  ++m_progress.m_nDone;
+  ++m_progress.m_nSentThisRun;
+  m_progress.m_bSending = false;
+  Report();
+}
+
+void CRunTracker::Finish(bool allSent) {
+  if (!allSent && StopAsked()) m_bStopped = true;
+  if (allSent) {
+    m_journal.Remove();
+  } else {
+    m_journal.Close();
+  }
+  m_progress.m_bSending = false;
+}
+
+bool CRunTracker::StopAsked() { return m_host.StopLevel() != StopNone; }
+
+bool CRunTracker::AbandonWait(std::chrono::milliseconds waited) {
+  const int level = m_host.StopLevel();
+  if (level == StopNone) return false;
+  if (level >= StopAtOnce) return true;
+  const auto now = std::chrono::steady_clock::now();
+  if (!m_stopSeen) m_stopSeen = now;
+  return waited >= kSilentServerAfterStop && now - *m_stopSeen >= kSilentServerAfterStop;
+}
+
+void CRunTracker::Report() { m_host.ShowProgress(m_progress); }

@@ -1,0 +1,64 @@
+// What a batch run does around its messages beyond sending them: counts them
+// first, reports progress, keeps the pace, notices a stop request, skips what
+// an earlier run had sent when continuing it, and keeps the journal.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "dispatch/run_control.h"
+#include "dispatch/run_journal.h"
+#include "dispatch/run_pace.h"
+
+class CBatchHost;
+
+class CRunTracker {
+ public:
+  // Gives up socket waits on a silent server once a stop has been asked for
+  // and nothing came for this long.
+  static constexpr std::chrono::milliseconds kSilentServerAfterStop{2000};
+
+  explicit CRunTracker(CBatchHost& host);
+  ~CRunTracker();
+  CRunTracker(const CRunTracker&) = delete;
+  CRunTracker& operator=(const CRunTracker&) = delete;
+
+  // Before the first message: counts the run's messages and starts the
+  // journal afresh, or, when `resume`, continues the journal's run. False
+  // (with `error` set) when there is nothing to continue or its inputs changed.
+  bool Start(const std::filesystem::path& startDir, const CMailSource& source, bool resume,
+             std::string& error);
+
+  // Whether every message of the next mail file was accepted before (the
+  // file is passed over); then whether the next message was.
+  bool SkipFile();
+  bool SkipMessage();
+  // Waits for the message's turn (the pace) and tells the host it starts;
+  // false when a stop was asked for (nothing started). Asking again for the
+  // same message returns at once.
+  bool Ready();
+  // The server accepted the message in progress.
+  void Accepted();
+  // The run ends: the journal goes when every message was sent, else stays.
+  void Finish(bool allSent);
+
+  // Whether a stop was asked for while the run worked.
+  bool Stopped() const { return m_bStopped; }
+
+ private:
+  bool StopAsked();
+  bool AbandonWait(std::chrono::milliseconds waited);
+  void Report();
+
+  CBatchHost& m_host;
+  RunProgress m_progress;
+  std::int64_t m_nPerFile = 0;  // messages per mail file (non-blank address lines)
+  std::int64_t m_nToSkip = 0;   // accepted by the run continued, not yet passed over
+  CRunPace m_pace{0};
+  CRunJournal m_journal;
+  bool m_bStopped = false;
+  std::optional<std::chrono::steady_clock::time_point> m_stopSeen;
+};

@@ -1,0 +1,152 @@
+// The writer killed (SIGKILL) at random points while it saves the settings
+// file or appends a report line, a few hundred times: the settings file is
+// always the old or the new one, never torn or empty, and the report file
+// holds whole lines only.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "platform/ini_document.h"
+#include "platform/profile.h"
+#include "platform/textfile.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kKills = 300;
+constexpr int kTimedWrites = 10;
+
+// A kill lands anywhere in the first few writes: up to this many writes' time.
+constexpr int kWritesBeforeKill = 8;
+
+// The time of one call of `write`, averaged, in microseconds.
+template <typename Write>
+long MicrosecondsPerWrite(Write write) {
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < kTimedWrites; ++i) write(i);
+  const auto spent = std::chrono::steady_clock::now() - start;
+  return std::max<long>(1, std::chrono::duration_cast<std::chrono::microseconds>(spent).count() / kTimedWrites);
+}
+
+// Forks a child that runs `work` once it is told to, lets it work for a
+// random while, and kills it. True when the kill landed (the child had not
+// finished), false when it had.
+template <typename Work>
+bool KillDuring(Work work, long maxDelayUs, std::mt19937& random) {
+  int go[2];
+  if (pipe(go) != 0) return false;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    char c;
+    close(go[1]);
+    if (read(go[0], &c, 1) != 1) _exit(2);
+    work();
+    _exit(0);
+  }
+  close(go[0]);
+  const char c = 'x';
+  if (write(go[1], &c, 1) != 1) ADD_FAILURE() << "cannot start the writer";
+  close(go[1]);
+  std::this_thread::sleep_for(std::chrono::microseconds(random() % maxDelayUs));
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFSIGNALED(status);
+}
+
+// A settings file of many keys, so that a save takes long enough to be cut.
+std::string SettingsWith(const std::string& value) {
+  platform::CIniDocument document;
+  for (int i = 0; i < 400; ++i) document.Set("section" + std::to_string(i % 7), "key" + std::to_string(i), value);
+  return document.Serialize();
+}
+
+TEST(CrashSafeFiles, AKilledSettingsSaveLeavesTheOldOrTheNewFile) {
+  testsupport::CTempDir dir;
+  const std::string path = (dir.Path() / "Stmp.Ini").string();
+  std::mt19937 random(15);
+  dir.WriteFile("Stmp.Ini", SettingsWith("x"));
+  const long maxDelayUs = kWritesBeforeKill * MicrosecondsPerWrite([&](int i) {
+    platform::WriteProfileValue(path, "section0", "key0", std::to_string(i));
+  });
+  int landed = 0;
+  int newFiles = 0;
+  int mixed = 0;
+  for (int i = 0; i < kKills; ++i) {
+    const std::string oldValue(100, static_cast<char>('a' + i % 26));
+    const std::string newValue(100, static_cast<char>('A' + i % 26));
+    dir.WriteFile("Stmp.Ini", SettingsWith(oldValue));
+    // The writer stores every key anew: 400 saves, each a whole new file.
+    landed += KillDuring(
+        [&] {
+          for (int k = 0; k < 400; ++k) {
+            platform::WriteProfileValue(path, "section" + std::to_string(k % 7), "key" + std::to_string(k), newValue);
+          }
+        },
+        maxDelayUs, random);
+    const std::string after = dir.ReadFile("Stmp.Ini");
+    ASSERT_FALSE(after.empty()) << "kill " << i;
+    // Any state between two saves: every key holds the old or the new value,
+    // and the file is exactly what the writer makes of such a document.
+    const platform::CIniDocument read(after);
+    ASSERT_EQ(read.Serialize(), after) << "kill " << i << ": torn file";
+    for (int k = 0; k < 400; ++k) {
+      const auto value = read.Get("section" + std::to_string(k % 7), "key" + std::to_string(k));
+      ASSERT_TRUE(value == oldValue || value == newValue) << "kill " << i << ", key " << k;
+    }
+    newFiles += after == SettingsWith(newValue);
+    mixed += after != SettingsWith(newValue) && after != SettingsWith(oldValue);
+  }
+  std::printf("settings: %d kills (within %ld us), %d during the saves, %d after some saves, %d after all\n",
+              kKills, maxDelayUs, landed, mixed, newFiles);
+  EXPECT_GT(mixed, 0);  // kills did land between saves, not only before the first
+  EXPECT_GT(landed, kKills / 2);
+  // Litter: a save killed before its rename leaves its temporary file beside.
+  int temporaries = 0;
+  for (const auto& entry : fs::directory_iterator(dir.Path())) temporaries += entry.path().filename() != "Stmp.Ini";
+  std::printf("settings: %d temporary files left by killed saves\n", temporaries);
+}
+
+TEST(CrashSafeFiles, AKilledReportAppendLeavesWholeLinesOnly) {
+  testsupport::CTempDir dir;
+  dir.WriteFile("report.txt", "");
+  const std::string path = (dir.Path() / "report.txt").string();
+  // A record as the run writes it, long as the longest error texts make it.
+  const std::string record = "\n2026-12- 7 , 18:30 , 20 , 1000 , " + std::string(200, 'e');
+  std::string onDisk = record;
+  for (std::size_t at = 0; (at = onDisk.find('\n', at)) != std::string::npos; at += 2) onDisk.insert(at, "\r");
+  std::mt19937 random(16);
+  const long maxDelayUs = kWritesBeforeKill * MicrosecondsPerWrite([&](int) {
+    platform::AppendToExistingTextFile(path, record);
+  });
+  int landed = 0;
+  for (int i = 0; i < kKills; ++i) {
+    landed += KillDuring(
+        [&] {
+          for (int k = 0; k < 2000; ++k) platform::AppendToExistingTextFile(path, record);
+        },
+        maxDelayUs, random);
+    const std::string after = dir.ReadFile("report.txt");
+    ASSERT_EQ(after.size() % onDisk.size(), 0u) << "kill " << i << ": a partial line";
+    for (std::size_t at = 0; at < after.size(); at += onDisk.size()) {
+      ASSERT_EQ(after.compare(at, onDisk.size(), onDisk), 0) << "kill " << i << ": a torn line";
+    }
+  }
+  const std::size_t lines = dir.ReadFile("report.txt").size() / onDisk.size();
+  std::printf("report: %d kills (within %ld us), %d during the appends, %zu lines\n", kKills, maxDelayUs,
+              landed, lines);
+  EXPECT_GT(lines, static_cast<std::size_t>(kKills / 4));  // kills did land between appends, not only in the first
+  EXPECT_GT(landed, kKills / 2);
+}
+
+}  // namespace

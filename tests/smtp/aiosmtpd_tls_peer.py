@@ -1,0 +1,155 @@
+#!/usr/bin/python3
+"""An aiosmtpd server on a free loopback port for the SMTP client's TLS tests.
+
+Usage: aiosmtpd_tls_peer.py none|starttls|implicit CERTDIR CERTNAME [login]
+
+none: plain text, EHLO without STARTTLS; starttls: STARTTLS offered, AUTH
+only after it; implicit: TLS from the first byte. CERTNAME is the key pair
+in CERTDIR ("server" or "othername"). With "login", AUTH PLAIN and LOGIN
+accept the user "peer-user" with the password "peer-secret" (offered in
+plain text too, except on the STARTTLS server).
+
+Prints "PORT <n> <process id>" when it listens, then for every session that said EHLO or
+HELO, when it ends:
+  SESSION
+  HELLO <name>, TLS 0|1, RESUMED 0|1, AUTH <user or ->, AUTHTLS 0|1|-
+  per message: MAIL <from>, RCPT <address>..., then, as parsed by Python's
+  email package: SUBJECT <hex of UTF-8>, TONAME <hex of UTF-8> and TOADDR
+  <address> per address, BODY <hex of UTF-8>, DATE <POSIX time>, CTE <value>,
+  MSGID <value>
+  ENDSESSION
+It runs until it is stopped (SIGTERM) or for 120 s.
+"""
+import email
+import email.policy
+import os
+import signal
+import socket
+import ssl
+import sys
+import threading
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import SMTP, AuthResult
+
+USER = b"peer-user"
+PASSWORD = b"peer-secret"
+MODE = sys.argv[1]
+CERTDIR = sys.argv[2]
+CERTNAME = sys.argv[3]
+LOGIN = len(sys.argv) > 4 and sys.argv[4] == "login"
+
+out_lock = threading.Lock()
+
+
+def emit(lines):
+    with out_lock:
+        for line in lines:
+            print(line)
+        sys.stdout.flush()
+
+
+def hexed(text):
+    return text.encode("utf-8").hex()
+
+
+class Recorder:
+    async def handle_DATA(self, server, session, envelope):
+        lines = ["MAIL " + str(envelope.mail_from)]
+        lines.extend("RCPT " + rcpt for rcpt in envelope.rcpt_tos)
+        msg = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
+        lines.append("SUBJECT " + hexed(str(msg["Subject"])))
+        for address in msg["To"].addresses:
+            lines.append("TONAME " + hexed(address.display_name))
+            lines.append("TOADDR " + address.addr_spec)
+        lines.append("BODY " + hexed(msg.get_content()))
+        lines.append("DATE " + str(int(msg["Date"].datetime.timestamp())))
+        lines.append("CTE " + str(msg["Content-Transfer-Encoding"]))
+        lines.append("MSGID " + str(msg["Message-ID"]))
+        session.report.extend(lines)
+        return "250 Message accepted"
+
+
+def authenticator(server, session, envelope, mechanism, auth_data):
+    ok = auth_data.login == USER and auth_data.password == PASSWORD
+    if ok:
+        return AuthResult(success=True, auth_data=auth_data)
+    return AuthResult(success=False, handled=False)
+
+
+class PeerSMTP(SMTP):
+    hello = None
+    auth_tls = "-"
+
+    def ssl_object(self):
+        if self.session.ssl:
+            return self.session.ssl.get("ssl_object")
+        return self.transport.get_extra_info("ssl_object") if self.transport else None
+
+    def note_hello(self, name):
+        self.hello = name
+        ssl_object = self.ssl_object()
+        self.tls = ssl_object is not None
+        self.resumed = bool(ssl_object is not None and ssl_object.session_reused)
+        if not hasattr(self.session, "report"):
+            self.session.report = []
+
+    async def smtp_HELO(self, hostname):
+        self.note_hello(hostname)
+        await super().smtp_HELO(hostname)
+
+    async def smtp_EHLO(self, hostname):
+        self.note_hello(hostname)
+        await super().smtp_EHLO(hostname)
+
+    async def smtp_AUTH(self, arg):
+        self.auth_tls = "1" if self.ssl_object() is not None else "0"
+        await super().smtp_AUTH(arg)
+
+    def connection_lost(self, error):
+        super().connection_lost(error)
+        if self.hello is None:
+            return
+        user = "-"
+        if self.session.authenticated:
+            user = self.session.auth_data.login.decode("latin-1")
+        emit(["SESSION", "HELLO " + self.hello, "TLS %d" % self.tls, "RESUMED %d" % self.resumed,
+              "AUTH " + user, "AUTHTLS " + self.auth_tls]
+             + getattr(self.session, "report", []) + ["ENDSESSION"])
+
+
+class PeerController(Controller):
+    def factory(self):
+        return PeerSMTP(self.handler, **self.SMTP_kwargs)
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def main():
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(f"{CERTDIR}/{CERTNAME}.pem", f"{CERTDIR}/{CERTNAME}.key")
+    port = free_port()
+    options = dict(server_hostname="peer.test", ident="Peer SMTP")
+    if LOGIN:
+        options.update(authenticator=authenticator, auth_require_tls=MODE == "starttls")
+    if MODE == "starttls":
+        options.update(tls_context=context)
+    controller_options = {}
+    if MODE == "implicit":
+        controller_options["ssl_context"] = context
+    controller = PeerController(Recorder(), hostname="127.0.0.1", port=port,
+                                **controller_options, **options)
+    controller.start()
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    emit(["PORT %d %d" % (port, os.getpid())])
+    stop.wait(timeout=120)
+    controller.stop()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,442 @@
+#include "support/fault_soak.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "dispatch/batch_run.h"
+#include "dispatch/footer.h"
+#include "dispatch/run_report.h"
+#include "platform/codepage.h"
+#include "platform/dirs.h"
+#include "smtp/smtp_session.h"
+#include "support/temp_dir.h"
+
+namespace testsupport {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using platform::FromUtf8;
+
+constexpr int kConnectMs = 3000;
+constexpr int kSenderPort = 25;          // postwing-send always uses the SMTP port
+constexpr int kSenderBindWaitMs = 30000;  // other tests may hold that port for a moment
+constexpr int kRunSlackMs = 30000;       // beyond the waits a run may need, before it counts as hung
+
+const char kSender[] = "soak@example.com";
+
+// The run's surroundings without a window: fixed settings, no sound.
+class CSoakHost : public CBatchHost {
+ public:
+  CSoakHost() {
+    m_source.m_strMailDir = "mail";
+    m_source.m_strAddressFile = "list.txt";
+    m_source.m_strSubject = FromUtf8("压力测试");
+    m_account.m_strServer = "127.0.0.1";
+    m_account.m_strMail = kSender;
+  }
+  void ReloadMailSource() override {}
+  CMailSource TakeMailSource() override { return m_source; }
+  CSmtpAccount TakeSmtpAccount() override { return m_account; }
+  CSoundSettings SoundSettings() override { return CSoundSettings(); }
+  void ShowMessage(const std::string&) override {}
+  void PlayCue(const std::string&) override {}
+
+ private:
+  CMailSource m_source;
+  CSmtpAccount m_account;
+};
+
+// What one run claims: its sessions, whether it succeeded, its error, and the
+// line it added to the report file.
+struct RunClaim {
+  int m_nAddressLines = 0;   // lines in the list
+  int m_nSessions = 0;       // the address count the run reports
+  bool m_bSucceeded = false;
+  std::string m_strError;    // in-process runs only
+  std::string m_strReportLine;
+  std::vector<std::vector<std::string>> m_recipients;  // per line, the addresses it names
+};
+
+// Ends the process when a run outlives its deadline: a hang is reported
+// instead of waiting for ever.
+class CWatchdog {
+ public:
+  CWatchdog() : m_thread([this] { Watch(); }) {}
+  ~CWatchdog() {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_bStop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+  }
+  void Arm(int ms, std::string what) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_deadline = Clock::now() + std::chrono::milliseconds(ms);
+    m_what = std::move(what);
+    m_bArmed = true;
+  }
+  void Disarm() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bArmed = false;
+  }
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_bStop) {
+      m_changed.wait_for(lock, std::chrono::milliseconds(200));
+      if (m_bArmed && Clock::now() > m_deadline) {
+        std::fprintf(stderr, "soak: BREACH: %s did not end within its timeouts (hang)\n", m_what.c_str());
+        std::_Exit(3);
+      }
+    }
+  }
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  bool m_bStop = false;
+  bool m_bArmed = false;
+  Clock::time_point m_deadline;
+  std::string m_what;
+  std::thread m_thread;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << bytes;
+}
+
+// The mail file: Chinese text, dot lines, CR LF line ends.
+std::string MailText() {
+  return FromUtf8(
+      "各位好:\r\n"
+      "本周例会改在周四下午三点.\r\n"
+      ".\r\n"
+      "..两个点开头的一行\r\n"
+      ".NET 小组请准备演示。\r\n"
+      "\r\n"
+      "谢谢!\r\n");
+}
+
+// The body a server must receive for that file: the text as read (LF lines),
+// the footer, CR LF line ends, and the CR LF that precedes the final dot.
+std::string ExpectedBody() {
+  std::string lf;
+  for (std::size_t i = 0; i < MailText().size(); ++i) {
+    if (MailText().compare(i, 2, "\r\n") == 0) continue;
+    lf += MailText()[i];
+  }
+  lf += MailFooter();
+  std::string body;
+  for (const char c : lf) {
+    if (c == '\n') body += '\r';
+    body += c;
+  }
+  return body + "\r\n";
+}
+
+// Writes `lines` address lines for run `run` (one or two recipients each),
+// with blank lines between some, and returns the addresses per line.
+std::vector<std::vector<std::string>> WriteAddressList(int run, int lines, std::mt19937_64& random) {
+  std::vector<std::vector<std::string>> recipients;
+  std::string list;
+  for (int i = 0; i < lines; ++i) {
+    const std::string base = "r" + std::to_string(run) + "-" + std::to_string(i);
+    if (random() % 3 == 0) {
+      recipients.push_back({base + "a@example.com", base + "b@example.com"});
+      list += FromUtf8("张三<") + base + "a@example.com>;" + base + "b@example.com\r\n";
+    } else {
+      recipients.push_back({base + "@example.com"});
+      list += base + "@example.com\r\n";
+    }
+    if (random() % 4 == 0) list += "  \r\n";
+  }
+  WriteAll("list.txt", list);
+  return recipients;
+}
+
+// The part of the report file past `offset`, without its line breaks.
+std::string NewReportLine(std::size_t offset) {
+  std::string added = ReadAll(platform::NativePath(ReportFileName()).string());
+  added = offset < added.size() ? added.substr(offset) : std::string();
+  return TrimWhiteSpace(added);
+}
+
+class CChecker {
+ public:
+  CChecker(SoakReport& report, std::uint64_t bodyDigest) : m_report(report), m_nBody(bodyDigest) {}
+
+  // Compares one run's claim with the server's record of the run.
+  void Check(const std::string& name, const RunClaim& claim, const std::vector<ServedSession>& served) {
+    auto breach = [&](const std::string& what) { m_report.m_breaches.push_back(name + ": " + what); };
+    if (static_cast<int>(served.size()) != claim.m_nSessions) {
+      breach("the run reports " + std::to_string(claim.m_nSessions) + " sessions, the server saw " +
+             std::to_string(served.size()));
+    }
+    ReportFields fields;
+    if (!SplitReportLine(claim.m_strReportLine, fields) ||
+        TrimWhiteSpace(fields.m_strMailCount) != "1" ||
+        TrimWhiteSpace(fields.m_strAddressCount) != std::to_string(claim.m_nSessions)) {
+      breach("report line \"" + claim.m_strReportLine + "\" does not give 1 mail and " +
+             std::to_string(claim.m_nSessions) + " addresses");
+    }
+    const std::string status = TrimWhiteSpace(fields.m_strStatus);
+    if ((status == FromUtf8("成功")) != claim.m_bSucceeded ||
+        (!claim.m_bSucceeded && !claim.m_strError.empty() && status != TrimWhiteSpace(claim.m_strError))) {
+      breach("report status \"" + status + "\" disagrees with the run's outcome");
+    }
+    if (claim.m_bSucceeded && claim.m_nSessions != claim.m_nAddressLines) {
+      breach("a successful run skipped address lines");
+    }
+    std::set<std::string> taken;
+    for (std::size_t i = 0; i < served.size(); ++i) {
+      const ServedSession& s = served[i];
+      const std::string at = "session " + std::to_string(i) + " (" + SmtpFaultName(s.m_fault) + " at " +
+                             SmtpStepName(s.m_step) + (s.m_bInjected ? "" : ", not reached") + ")";
+      const bool clientOk = claim.m_bSucceeded || i + 1 < served.size();
+      if (s.m_bInjected) {
+        ++m_report.m_nFaults[static_cast<int>(s.m_fault)];
+        ++m_report.m_nFaultSteps[static_cast<int>(s.m_step)];
+      }
+      if (s.m_bServerGaveUp) breach(at + ": the client went silent");
+      if (s.m_bCommitted) {
+        ++m_report.m_nCommitted;
+        if (s.m_nBodyDigest != m_nBody) breach(at + ": the message body arrived altered");
+        const std::vector<std::string>& expected =
+            i < claim.m_recipients.size() ? claim.m_recipients[i] : std::vector<std::string>{};
+        for (const std::string& address : s.m_recipients) {
+          if (std::find(expected.begin(), expected.end(), address) == expected.end()) {
+            breach(at + ": recipient " + address + " is not on its address line");
+          }
+          if (!taken.insert(address).second) breach(at + ": " + address + " got the message twice");
+        }
+      }
+      if (clientOk && !s.m_bCommitted) breach(at + ": the run counts it sent, the server never took it");
+      if (!clientOk) {
+        // A server can take a message and the client still see the session
+        // fail: a fault after the reply to the final dot, a split reply to
+        // the dot read in pieces, or an oversized reply whose rest the
+        // lock-step client reads as the next reply (out of step).
+        const bool late = s.m_bInjected && (s.m_step == SmtpStep::Quit || s.m_fault == SmtpFault::Oversized ||
+                                            (s.m_step == SmtpStep::DataEnd && s.m_fault == SmtpFault::Split));
+        if (!s.m_bInjected) breach(at + ": the session failed without a fault");
+        if (s.m_bCommitted && !late) breach(at + ": the server took a message the run counts failed");
+        if (s.m_bCommitted) ++m_report.m_nCommittedThenFailed;
+      }
+    }
+    if (!claim.m_bSucceeded) ++m_report.m_nFailedRuns;
+  }
+
+ private:
+  SoakReport& m_report;
+  std::uint64_t m_nBody;
+};
+
+// Runs postwing-send in the working directory; its exit status, or -1 when
+// it had to be killed after `deadlineMs`.
+int RunSender(const std::string& program, int deadlineMs) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void WriteSenderSettings() {
+  std::string ini = FromUtf8("[smtp]\r\nsmtp=127.0.0.1\r\nMail=") + kSender +
+                    "\r\nemstp=0\r\n[maildir]\r\nmaildir=mail\r\naddress=list.txt\r\nmailsubject=" +
+                    FromUtf8("压力测试") + "\r\n[sound]\r\nplay=0\r\n";
+  std::filesystem::create_directories("ini");
+  WriteAll("ini/Stmp.Ini", ini);
+}
+
+void Print(std::FILE* out, const SoakReport& r, bool held) {
+  std::fprintf(out, "soak: %d sessions in %d runs through CBatchRun, %d sessions in %d runs through postwing-send, %.1f s\n",
+               r.m_nSessions, r.m_nRuns, r.m_nSenderSessions, r.m_nSenderRuns, r.m_dSeconds);
+  std::fprintf(out, "soak: faults injected by kind:");
+  int total = 0;
+  for (int k = 1; k < kSmtpFaultKinds; ++k) {
+    std::fprintf(out, " %s=%d", SmtpFaultName(static_cast<SmtpFault>(k)), r.m_nFaults[k]);
+    total += r.m_nFaults[k];
+  }
+  std::fprintf(out, " (total %d)\nsoak: faults injected by step:", total);
+  for (int s = 0; s < kSmtpSteps; ++s) {
+    std::fprintf(out, " %s=%d", SmtpStepName(static_cast<SmtpStep>(s)), r.m_nFaultSteps[s]);
+  }
+  std::fprintf(out, "\nsoak: messages taken by the server %d (in a session the client saw fail: %d); failed runs %d\n",
+               r.m_nCommitted, r.m_nCommittedThenFailed, r.m_nFailedRuns);
+  std::fprintf(out, "soak: open descriptors start %ld end %ld; resident memory start %ld KiB end %ld KiB, peak %ld KiB\n",
+               r.m_nFdsStart, r.m_nFdsEnd, r.m_nRssStartKb, r.m_nRssEndKb, r.m_nPeakRssKb);
+  for (std::size_t i = 0; i < r.m_breaches.size() && i < 20; ++i) {
+    std::fprintf(out, "soak: BREACH %s\n", r.m_breaches[i].c_str());
+  }
+  std::fprintf(out, "soak: invariants %s (no hang, messages whole, none twice, counts and report agree, "
+                    "working directory restored, descriptors flat): %zu breaches\n",
+               held ? "held" : "BROKEN", r.m_breaches.size());
+  std::fflush(out);
+}
+
+}  // namespace
+
+long OpenDescriptorCount() {
+  long count = 0;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (readdir(dir) != nullptr) ++count;
+    closedir(dir);
+    count -= 3;  // ".", ".." and the descriptor of the listing itself
+  }
+  return count;
+}
+
+long ResidentKb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::string key = field;
+  while (std::getline(status, line)) {
+    if (line.compare(0, key.size(), key) == 0) return std::atol(line.c_str() + key.size());
+  }
+  return 0;
+}
+
+bool RunFaultSoak(const SoakOptions& options, SoakReport& report, std::FILE* out) {
+  report = SoakReport();
+  const Clock::time_point started = Clock::now();
+  CTempDir dir;
+  CWorkingDirGuard cwd(dir.Path());
+  const std::string start = platform::GetWorkingDir();
+  std::filesystem::create_directories("mail");
+  WriteAll("mail/notice.txt", MailText());
+  WriteAll(platform::NativePath(ReportFileName()).string(), "");
+  CChecker checker(report, Digest(ExpectedBody()));
+  std::mt19937_64 random(options.m_nSeed);
+  CWatchdog watchdog;
+  const int sessionBoundMs = kConnectMs + 3 * options.m_nReplyMs + 2000;
+
+  report.m_nFdsStart = OpenDescriptorCount();
+  report.m_nRssStartKb = ResidentKb();
+  {
+    FaultPlan plan;
+    plan.m_nSeed = options.m_nSeed;
+    plan.m_dRate = options.m_dFaultRate;
+    CFaultSmtpServer server(plan);
+    if (!server.Listening()) report.m_breaches.push_back("the fault server could not listen");
+    SmtpTimeouts waits;
+    waits.m_nConnectMs = kConnectMs;
+    waits.m_nReplyMs = options.m_nReplyMs;
+    waits.m_nDataEndMs = options.m_nReplyMs;
+    const SmtpTimeouts saved = CSMTP::SetTimeouts(waits);
+    CSoakHost host;
+    while (server.Listening() && report.m_nSessions < options.m_nSessions) {
+      const int run = report.m_nRuns++;
+      RunClaim claim;
+      claim.m_nAddressLines = 1 + static_cast<int>(random() % options.m_nMaxAddressLines);
+      claim.m_recipients = WriteAddressList(run, claim.m_nAddressLines, random);
+      const std::size_t reportSize = ReadAll(platform::NativePath(ReportFileName()).string()).size();
+      server.BeginRun(run);
+      CBatchRun batch(host);
+      batch.SetSmtpPortForTests(server.Port());
+      watchdog.Arm(claim.m_nAddressLines * sessionBoundMs + kRunSlackMs, "run " + std::to_string(run));
+      batch.Run();
+      watchdog.Disarm();
+      claim.m_nSessions = batch.m_nAddressCount;
+      claim.m_bSucceeded = batch.m_strError.empty();
+      claim.m_strError = batch.m_strError;
+      claim.m_strReportLine = NewReportLine(reportSize);
+      std::vector<ServedSession> served;
+      if (!server.TakeSessions(served)) report.m_breaches.push_back("run " + std::to_string(run) + ": a session never ended");
+      if (platform::GetWorkingDir() != start) {
+        report.m_breaches.push_back("run " + std::to_string(run) + ": the working directory was not restored");
+        platform::SetWorkingDir(start);
+      }
+      checker.Check("run " + std::to_string(run), claim, served);
+      report.m_nSessions += static_cast<int>(served.size());
+    }
+    CSMTP::SetTimeouts(saved);
+  }
+
+  if (options.m_nSenderSessions > 0) {
+    WriteSenderSettings();
+    FaultPlan plan;
+    plan.m_nSeed = options.m_nSeed + 1;
+    plan.m_dRate = options.m_dFaultRate;
+    plan.m_bStalls = false;  // the program waits minutes for a reply, as it should
+    std::unique_ptr<CFaultSmtpServer> server;
+    for (const Clock::time_point until = Clock::now() + std::chrono::milliseconds(kSenderBindWaitMs);;) {
+      server = std::make_unique<CFaultSmtpServer>(plan, kSenderPort);
+      if (server->Listening() || Clock::now() > until) break;
+      server.reset();
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    if (!server->Listening()) report.m_breaches.push_back("no fault server on port 25 for postwing-send");
+    while (server->Listening() && report.m_nSenderSessions < options.m_nSenderSessions) {
+      const int run = report.m_nRuns + report.m_nSenderRuns++;
+      RunClaim claim;
+      claim.m_nAddressLines = 1 + static_cast<int>(random() % options.m_nMaxAddressLines);
+      claim.m_recipients = WriteAddressList(run, claim.m_nAddressLines, random);
+      const std::size_t reportSize = ReadAll(platform::NativePath(ReportFileName()).string()).size();
+      server->BeginRun(run);
+      const int status = RunSender(options.m_strSenderProgram, claim.m_nAddressLines * 10000 + kRunSlackMs);
+      const std::string name = "postwing-send run " + std::to_string(run);
+      if (status < 0 || status > 1) report.m_breaches.push_back(name + ": ended with status " + std::to_string(status));
+      claim.m_bSucceeded = status == 0;
+      claim.m_strReportLine = NewReportLine(reportSize);
+      ReportFields fields;
+      if (SplitReportLine(claim.m_strReportLine, fields)) claim.m_nSessions = std::atoi(fields.m_strAddressCount.c_str());
+      std::vector<ServedSession> served;
+      if (!server->TakeSessions(served)) report.m_breaches.push_back(name + ": a session never ended");
+      checker.Check(name, claim, served);
+      report.m_nSenderSessions += static_cast<int>(served.size());
+    }
+  }
+
+  report.m_nFdsEnd = OpenDescriptorCount();
+  report.m_nRssEndKb = ResidentKb();
+  report.m_nPeakRssKb = ResidentKb("VmHWM:");
+  if (report.m_nFdsEnd > report.m_nFdsStart) {
+    report.m_breaches.push_back("open descriptors grew from " + std::to_string(report.m_nFdsStart) + " to " +
+                                std::to_string(report.m_nFdsEnd));
+  }
+  report.m_dSeconds = std::chrono::duration<double>(Clock::now() - started).count();
+  const bool held = report.m_breaches.empty();
+  Print(out, report, held);
+  return held;
+}
+
+}  // namespace testsupport
