@@ -21,8 +21,11 @@ prefix=$(realpath -m "$1"); shift
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winedbg.exe=d;mscoree=d;mshtml=d"
-unset DISPLAY WAYLAND_DISPLAY
+export WINEDLLOVERRIDES="winedbg.exe=d;mscoree=d;mshtml=d;winemenubuilder.exe=d"
+# Console programs get no display; window programs (cmake/wine-ui-run.sh) keep it.
+if [ -z "${POSTWING_WINE_DISPLAY:-}" ]; then
+  unset DISPLAY WAYLAND_DISPLAY
+fi
 
 # Wine's ANSI code page follows the locale; the locale must exist on the host
 # too, or Wine cannot convert non-ASCII file names. Where zh_CN.UTF-8 is not

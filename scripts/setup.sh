@@ -3,6 +3,9 @@
 #   bash scripts/setup.sh run    install what is missing, build, start the program
 #   bash scripts/setup.sh test   install what is missing, build, run every test
 #   bash scripts/setup.sh package   build the Debian package into build/package/
+#   bash scripts/setup.sh windows  the whole program for Windows: wxMSW (cached),
+#                                postwing.exe, postwing-send.exe and the installer
+#                                in build/win64/dist, and every test under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -74,9 +77,39 @@ cmd_test() {
   fi
 }
 
+# Cross-compiler, Wine, the Chinese font and the tools of the window tests
+# under Wine, NSIS; build-wxmsw.sh installs what the library build needs.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine locales xvfb xauth xdotool imagemagick
+                  fonts-wqy-microhei nsis)
+
+cmd_windows() {
+  local started=$SECONDS
+  install_missing "${WINDOWS_PACKAGES[@]}"
+  echo "== wxWidgets for Windows"
+  bash scripts/build-wxmsw.sh
+  local wx_done=$SECONDS
+  stop_wine() {
+    local p
+    for p in build/win64/wineprefix build/win64/wineprefix-ui; do
+      [ -d "$p" ] && WINEPREFIX=$PWD/$p wineserver -k 2>/dev/null || true
+    done
+  }
+  trap stop_wine EXIT
+  echo "== build for Windows (window program, tools, installer) and test under Wine"
+  cmake --preset win64 -DPOSTWING_UI=ON >/dev/null
+  cmake --build --preset win64
+  local built=$SECONDS
+  ctest --preset win64
+  echo "== Windows release folder: build/win64/dist"
+  ls -l build/win64/dist
+  echo "== times: wxMSW $((wx_done - started)) s, build $((built - wx_done)) s," \
+       "tests $((SECONDS - built)) s, all $((SECONDS - started)) s"
+}
+
 case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
   package) cmd_package ;;
-  *) echo "usage: bash scripts/setup.sh run|test|package" >&2; exit 2 ;;
+  windows) cmd_windows ;;
+  *) echo "usage: bash scripts/setup.sh run|test|package|windows" >&2; exit 2 ;;
 esac

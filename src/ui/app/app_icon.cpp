@@ -1,12 +1,12 @@
 #include "ui/app/app_icon.h"
 
-#include "ui/common/resources.h"
+#include "ui/common/picture_resources.h"
 
 namespace {
 constexpr int kAppIconId = 128;
 }
 
-wxIconBundle AppIcons() { return LoadIconResource(kAppIconId); }
+wxIconBundle AppIcons() { return LoadIconBundleResource(kAppIconId); }
 
 wxIcon AppIcon(int pixels) {
   wxIconBundle bundle = AppIcons();

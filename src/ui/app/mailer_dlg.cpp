@@ -17,6 +17,7 @@
 #include "ui/app/about_box.h"
 #include "ui/app/app_icon.h"
 #include "ui/app/mailer_app.h"
+#include "ui/app/system_menu.h"
 #include "ui/controls/bitmap_static.h"
 #include "ui/controls/link_label.h"
 #include "ui/common/message_box.h"
@@ -88,7 +89,11 @@ bool CMailerDlg::Create(wxWindow* parent) {
   Bind(wxEVT_PAINT, &CMailerDlg::OnPaint, this);
   Bind(wxEVT_BUTTON, &CMailerDlg::OnSendNow, this, IDC_SEND_NOW);
   Bind(wxEVT_TREE_SEL_CHANGED, &CMailerDlg::OnSelChanged, this, IDC_TREE);
-  Bind(wxEVT_CONTEXT_MENU, &CMailerDlg::OnContextMenu, this);
+  // The About command is in the system menu; where the toolkit cannot extend
+  // that menu, the window's context menu offers it.
+  if (!AppendSystemMenuCommand(this, IDM_ABOUTBOX, wxString::FromUTF8("关于 Postwing(&A)..."))) {
+    Bind(wxEVT_CONTEXT_MENU, &CMailerDlg::OnContextMenu, this);
+  }
   Bind(wxEVT_MENU, &CMailerDlg::OnAbout, this, IDM_ABOUTBOX);
   Bind(wxEVT_CHAR_HOOK, &CMailerDlg::OnCharHook, this);
   Bind(wxEVT_ICONIZE, &CMailerDlg::OnIconize, this);

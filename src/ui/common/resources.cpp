@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <wx/bitmap.h>
 #include <wx/log.h>
 #include <wx/mstream.h>
 

@@ -3,7 +3,7 @@
 #include <wx/dcclient.h>
 
 #include "ui/common/mouse_passthrough.h"
-#include "ui/common/resources.h"
+#include "ui/common/picture_resources.h"
 
 bool CBitmapStatic::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos,
                            const wxSize& size) {
@@ -16,11 +16,9 @@ bool CBitmapStatic::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos,
 
 bool CBitmapStatic::LoadDib(int id) {
   if (id == m_nDibId && m_bitmap.IsOk()) return true;
-  const EmbeddedResource* resource = FindEmbeddedResource(id, ".bmp");
-  if (resource == nullptr) return false;
-  const wxImage image = LoadResourceImage(*resource);
-  if (!image.IsOk()) return false;
-  m_bitmap = wxBitmap(image);
+  wxBitmap bitmap = LoadPictureResource(id);
+  if (!bitmap.IsOk()) return false;
+  m_bitmap = bitmap;
   m_nDibId = id;
   m_bChanged = true;
   return true;

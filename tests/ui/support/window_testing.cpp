@@ -11,6 +11,8 @@
 #include <wx/mstream.h>
 #include <wx/utils.h>
 #include <wx/dialog.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/uiaction.h>
 #include <wx/window.h>
 
@@ -158,6 +160,22 @@ void ClickOn(wxWindow* window) {
   ClickAt(wxPoint(r.x + r.width / 2, r.y + r.height / 2));
 }
 
+#ifdef __WXMSW__
+wxImage GrabClientArea(wxWindow* window) {
+  // On Windows the screen itself is read (what the user sees, other windows
+  // included).
+  wxTheApp->Yield(true);
+  window->Update();
+  const wxSize size = window->GetClientSize();
+  const wxPoint origin = window->ClientToScreen(wxPoint(0, 0));
+  wxBitmap bitmap(size.x, size.y, 24);
+  wxMemoryDC memory(bitmap);
+  wxScreenDC screen;
+  memory.Blit(0, 0, size.x, size.y, &screen, origin.x, origin.y);
+  memory.SelectObject(wxNullBitmap);
+  return bitmap.ConvertToImage();
+}
+#else
 wxImage GrabClientArea(wxWindow* window) {
   // wxScreenDC on GTK 3 can hand back an old picture of the screen; ImageMagick
   // reads the X server's current one.
@@ -175,6 +193,7 @@ wxImage GrabClientArea(wxWindow* window) {
   wxRemoveFile(file);
   return image;
 }
+#endif
 
 int CountPixels(const wxImage& image, const wxColour& colour) {
   int count = 0;
