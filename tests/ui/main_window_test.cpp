@@ -238,11 +238,13 @@ namespace {
 
 // Focuses the choice and picks `utf8Item` with the keyboard, as a user would.
 void SelectWithKeys(wxChoice* choice, const char* utf8Item) {
+  const wxString item = wxString::FromUTF8(utf8Item);
   choice->SetFocus();
-  Pump(50);
+  ASSERT_TRUE(WaitUntil([&] { return wxWindow::FindFocus() == choice; }));
   wxUIActionSimulator sim;
-  sim.Select(wxString::FromUTF8(utf8Item));
-  Pump(100);
+  sim.Select(item);
+  ASSERT_TRUE(WaitUntil([&] { return choice->GetStringSelection() == item; })) << utf8Item;
+  DispatchPending();
 }
 
 }  // namespace
@@ -276,8 +278,10 @@ TEST_F(MainWindow, SecurityModesMoveTheDefaultPortAndPlainLoginWarnsOnce) {
   EXPECT_NE(m_recorder.m_shown[0].m_strText.find(wxString::FromUTF8("明文")), wxString::npos);
   SelectWithKeys(smtp.m_choiceSecurity, "无");
   SelectWithKeys(smtp.m_choiceSecurity, "无加密 (本机或内网转发)");
-  Click(smtp.m_checkAuth);
-  Click(smtp.m_checkAuth);
+  ClickOn(smtp.m_checkAuth);
+  ASSERT_TRUE(WaitUntil([&] { return !smtp.m_checkAuth->GetValue(); }));
+  ClickOn(smtp.m_checkAuth);
+  ASSERT_TRUE(WaitUntil([&] { return smtp.m_checkAuth->GetValue(); }));
   EXPECT_EQ(m_recorder.m_shown.size(), 1u);
 
   TypeInto(smtp.m_editCaFile, "certs/company.pem");

@@ -39,6 +39,10 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
   UseDialogColour(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
+  // A drop-down list and a spin control are drawn larger than an edit on
+  // GTK: they take their own height (the spin control its own size too), or
+  // their text and buttons are cut off.
+  auto width = [this](int w) { return wxSize(wxDLG_UNIT(this, wxSize(w, 0)).x, wxDefaultCoord); };
   auto label = [&](const char* text, int y, int h) {
     new wxStaticText(this, wxID_ANY, wxString::FromUTF8(text), at(kLabelX, y), size(kLabelW, h),
                      wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
@@ -60,19 +64,19 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
   m_checkAuth = new wxCheckBox(this, 1015, wxString::FromUTF8("我的发送服务器(SMTP)需要验证"),
                                at(kLabelX + 16, 107), wxDefaultSize);
   label("安全连接:", 126, 10);
-  m_choiceSecurity = new wxChoice(this, 1016, at(kEditX, 124), size(kEditW, kEditH));
+  m_choiceSecurity = new wxChoice(this, 1016, at(kEditX, 122), width(kEditW));
   for (const char* mode : {"无", "STARTTLS", "SSL/TLS", "无加密 (本机或内网转发)"}) {
     m_choiceSecurity->Append(wxString::FromUTF8(mode));
   }
   m_choiceSecurity->SetSelection(0);
-  label("端口:", 143, 10);
-  m_spinPort = new wxSpinCtrl(this, 1017, wxEmptyString, at(kEditX, 141), size(50, kEditH),
+  label("端口:", 144, 10);
+  m_spinPort = new wxSpinCtrl(this, 1017, wxEmptyString, at(kEditX, 140), wxDefaultSize,
                               wxSP_ARROW_KEYS, 1, kMaxPort, 25);
-  label("证书文件:", 160, 10);
-  m_editCaFile = new wxTextCtrl(this, 1018, wxEmptyString, at(kEditX, 158),
+  label("证书文件:", 164, 10);
+  m_editCaFile = new wxTextCtrl(this, 1018, wxEmptyString, at(kEditX, 162),
                                 size(kEditW - kBrowseW - 2, kEditH));
   m_buttonBrowse = new wxButton(this, 1019, wxString::FromUTF8("浏览..."),
-                                at(kEditX + kEditW - kBrowseW, 158), size(kBrowseW, kEditH));
+                                at(kEditX + kEditW - kBrowseW, 162), size(kBrowseW, kEditH));
   m_choiceSecurity->Bind(wxEVT_CHOICE, &CSmtpPage::OnSecurityChosen, this);
   m_checkAuth->Bind(wxEVT_CHECKBOX, &CSmtpPage::OnAuthClicked, this);
   m_buttonBrowse->Bind(wxEVT_BUTTON, &CSmtpPage::OnBrowse, this);
