@@ -15,11 +15,12 @@ constexpr std::size_t kMaxPrefix = 60;
 constexpr std::string_view kWordStart = "=?GBK?B?";
 constexpr std::string_view kWordEnd = "?=";
 
-// A token of printable ASCII, as the callers hand to Append.
+// A token of printable ASCII, as the callers hand to Append; without "=" and
+// "?", so that it cannot be taken for an encoded word when checking.
 std::string PrintableAscii(const std::string& bytes) {
   std::string token;
   for (const char c : bytes) {
-    if (c > ' ' && c < 0x7F && token.size() < kMaxPrefix) token += c;
+    if (c > ' ' && c < 0x7F && c != '=' && c != '?' && token.size() < kMaxPrefix) token += c;
   }
   return token;
 }

@@ -444,6 +444,10 @@ bool CSMTP::ReceiveWholeReply(int timeoutMs) {
 void CSMTP::SendText(std::string_view text) { Transmit({text}, m_timeouts.m_nReplyMs); }
 
 bool CSMTP::Transmit(std::initializer_list<std::string_view> parts, int timeoutMs) {
+  // No command is sent ahead of a reply, so bytes still waiting here are a
+  // reply nobody asked for: the replies no longer answer the commands, and
+  // going on could take an answer to one command for another's.
+  if (!m_strPending.empty()) m_bStalled = true;
   if (m_bStalled) return false;
   const bool sent = m_tls.IsOpen() ? m_tls.Send(parts, timeoutMs) : m_socket.Send(parts, timeoutMs);
   if (!sent && (m_tls.IsOpen() ? m_tls.TimedOut() : m_socket.TimedOut())) NoteStall();
