@@ -33,7 +33,7 @@ lintian --fail-on error --info "$DEB"
 
 step "dependencies found from the programs' libraries"
 depends=$(dpkg-deb -f "$DEB" Depends)
-for lib in libwxgtk3.2 libwxbase3.2 libcanberra0 libglib2.0-0 libc6; do
+for lib in libwxgtk3.2 libwxbase3.2 libcanberra0 libglib2.0-0 libssl3 libc6; do
   case $depends in *"$lib"*) ;; *) fail "Depends lacks $lib: $depends" ;; esac
 done
 
