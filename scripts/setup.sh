@@ -14,8 +14,9 @@ source scripts/lib.sh
 
 # wx3.2-i18n and a zh_CN.UTF-8 locale (from locales) put wx's and GTK's own
 # texts in Chinese; the program takes that locale whatever LANG says.
+# libxcb1-dev: the window tests ask the X server from a thread of their own.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
-                libssl-dev libgtest-dev googletest fonts-wqy-zenhei wx3.2-i18n locales)
+                libssl-dev libgtest-dev googletest fonts-wqy-zenhei wx3.2-i18n locales libxcb1-dev)
 # trayer gives the window tests a real notification area and openbox a real
 # window manager (minimise box, task-bar state, iconify); clang and its
 # runtime libraries build the fuzz targets with libFuzzer; openssl makes the

@@ -1,6 +1,7 @@
 #include "ui/app/schedule_tray.h"
 
 #include <wx/menu.h>
+#include <wx/settings.h>
 #include <wx/toplevel.h>
 
 #include "platform/clock.h"
@@ -60,7 +61,8 @@ void CTrayIcon::Minimize(const wxIconBundle& icons) {
   if (!wxTaskBarIcon::IsAvailable()) return;
   if (!m_pIcon) {
     m_pIcon = std::make_unique<CTrayMenuIcon>();
-    m_pIcon->Bind(wxEVT_TASKBAR_LEFT_DCLICK, &CTrayIcon::OnNotify, this);
+    m_pIcon->Bind(wxEVT_TASKBAR_LEFT_DOWN, &CTrayIcon::OnLeftDown, this);
+    m_pIcon->Bind(wxEVT_TASKBAR_LEFT_DCLICK, &CTrayIcon::OnDoubleClick, this);
     m_pIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { Restore(); }, WM_OpenTtask);
     m_pIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { m_close(); }, wxID_CANCEL);
   }
@@ -72,14 +74,40 @@ void CTrayIcon::Minimize(const wxIconBundle& icons) {
   m_window.wxTopLevelWindow::Show(false);
 }
 
+// The window left the screen minimised: GTK keeps that state while it is
+// hidden and would show it minimised again (mapped as an icon, which the
+// window manager keeps off the screen). Ending the minimised state first
+// makes the show a normal one.
 void CTrayIcon::Restore() {
-  m_window.wxTopLevelWindow::Show(true);
   m_window.Iconize(false);
+  m_window.wxTopLevelWindow::Show(true);
   m_window.Raise();
 }
 
-void CTrayIcon::OnNotify(wxTaskBarIconEvent& event) {
-  if (event.GetEventType() == wxEVT_TASKBAR_LEFT_DCLICK) Restore();
+namespace {
+
+// The double-click time where the desktop does not say.
+constexpr int kDefaultDoubleClickMs = 500;
+
+}  // namespace
+
+// GTK's icon reports each press of the left button as a left-button-down and
+// never a double click; when the press goes unhandled, wx passes it on as a
+// double click as well, so that a single click would restore the window.
+// The press is therefore always handled here, and two presses within the
+// desktop's double-click time make the double click. Where the system
+// reports double clicks itself (Windows), they arrive as OnDoubleClick.
+void CTrayIcon::OnLeftDown(wxTaskBarIconEvent&) {
+  const int interval = wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC);
+  if (m_clicks.Press(CDoubleClickPairer::Clock::now(),
+                     std::chrono::milliseconds(interval > 0 ? interval : kDefaultDoubleClickMs))) {
+    Restore();
+  }
+}
+
+void CTrayIcon::OnDoubleClick(wxTaskBarIconEvent&) {
+  m_clicks.Reset();
+  Restore();
 }
 
 // wx opens this menu at the pointer on the event the system's tray really

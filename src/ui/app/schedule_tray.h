@@ -8,6 +8,8 @@
 #include <wx/taskbar.h>
 #include <wx/timer.h>
 
+#include "ui/common/double_click.h"
+
 class CTimerSettings;
 class wxMenu;
 class wxTopLevelWindow;
@@ -51,9 +53,6 @@ class CDailySchedule {
 // commands must stay below 0x7FFF here, so it is 0x7003 rather than 0x8003.
 inline constexpr int WM_OpenTtask = 0x7003;
 
-// Minimising hides the window behind an icon in the notification area (where
-// the desktop has one; elsewhere it stays minimised on the task bar). The icon
-// stays until this object ends with the window.
 // The icon itself: its menu is 显示窗口 (WM_OpenTtask), a separator,
 // 关闭程序 (Cancel).
 class CTrayMenuIcon : public wxTaskBarIcon {
@@ -61,6 +60,10 @@ class CTrayMenuIcon : public wxTaskBarIcon {
   wxMenu* CreatePopupMenu() override;
 };
 
+// Minimising hides the window behind an icon in the notification area (where
+// the desktop has one; elsewhere it stays minimised on the task bar). The icon
+// stays until this object ends with the window. A double click on the icon
+// shows the window again; a single click does nothing.
 class CTrayIcon {
  public:
   // `close` ends the program (the menu's 关闭程序). `window` must outlive this.
@@ -77,9 +80,11 @@ class CTrayIcon {
   wxTaskBarIcon* Icon() const { return m_pIcon.get(); }
 
  private:
-  void OnNotify(wxTaskBarIconEvent& event);
+  void OnLeftDown(wxTaskBarIconEvent& event);
+  void OnDoubleClick(wxTaskBarIconEvent& event);
 
   wxTopLevelWindow& m_window;
   std::function<void()> m_close;
   std::unique_ptr<CTrayMenuIcon> m_pIcon;
+  CDoubleClickPairer m_clicks;
 };
