@@ -2,8 +2,13 @@
 // LANG and LANGUAGE say (this test runs under C.UTF-8 with LANGUAGE=en and
 // under zh_CN.UTF-8), so that wx's and GTK's own texts are Chinese too.
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <libintl.h>
+#include <map>
+#include <string>
 
 #include <gtest/gtest.h>
 #include <wx/stockitem.h>
@@ -26,6 +31,39 @@ TEST(Locale, IsSimplifiedChineseWhateverTheEnvironmentSays) {
   // ...and GTK's (the file and folder dialogs, the edits' context menu).
   EXPECT_STREQ(dgettext("gtk30", "_Cancel"), "取消(_C)");
   EXPECT_STREQ(dgettext("gtk30", "Select _All"), "全选(_A)");
+}
+
+// The variables the process was started with (Linux keeps them apart from
+// the ones it changes).
+std::map<std::string, std::string> StartingEnvironment() {
+  std::ifstream in("/proc/self/environ", std::ios::binary);
+  const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::map<std::string, std::string> variables;
+  for (std::size_t at = 0; at < all.size();) {
+    const std::size_t end = std::min(all.find('\0', at), all.size());
+    const std::string entry = all.substr(at, end - at);
+    const std::size_t equals = entry.find('=');
+    if (equals != std::string::npos) variables[entry.substr(0, equals)] = entry.substr(equals + 1);
+    at = end + 1;
+  }
+  return variables;
+}
+
+// The environment named Chinese only while the toolkit set itself up: the
+// programs the window starts (web browser, mail program) get the caller's.
+TEST(Locale, ProgramsItStartsGetTheCallersLocaleVariables) {
+  const std::map<std::string, std::string> starting = StartingEnvironment();
+  ASSERT_FALSE(starting.empty());
+  for (const char* name : {"LC_ALL", "LANG"}) {
+    const char* now = std::getenv(name);
+    const auto was = starting.find(name);
+    if (was == starting.end()) {
+      EXPECT_EQ(now, nullptr) << name;
+    } else {
+      ASSERT_NE(now, nullptr) << name;
+      EXPECT_EQ(now, was->second) << name;
+    }
+  }
 }
 
 using LocaleWindow = CMainWindowTest;

@@ -12,6 +12,10 @@ extern const wxString g_navSubLabels[2];
 
 class CMailerApp : public wxApp {
  public:
+  // Names the Chinese locale in the environment before the toolkit starts,
+  // so that its fonts, and with them every window's size, are the same
+  // whatever locale the program was started in.
+  bool Initialize(int& argc, wxChar** argv) override;
   // Runs the main window modally; the program's work all happens inside it.
   bool OnInit() override;
   // There is no main loop of the application's own: once the main window has

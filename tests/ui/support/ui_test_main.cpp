@@ -5,6 +5,7 @@
 #include <wx/init.h>
 
 #include "ui/app/process_setup.h"
+#include "ui/common/chinese_locale.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ wxIMPLEMENT_APP_NO_MAIN(CTestApp);
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // As the program does before the toolkit starts (CMailerApp::Initialize).
+  NameChineseLocaleForToolkit();
   if (!wxEntryStart(argc, argv)) return 1;
   wxTheApp->CallOnInit();
   int rc = RUN_ALL_TESTS();
