@@ -72,33 +72,41 @@ namespace {
 // The newest rows whose texts are measured; the rest of a long file is not
 // read for this, so that it still lists at once.
 constexpr std::size_t kMeasuredRows = 200;
-// Room around a cell's text: the list's margins on both sides.
-constexpr int kCellPadding = 16;
+// The list draws a cell's text, blanks and all, from the cell's left edge
+// within the cell's width less 8 pixels, and cuts what does not fit there
+// with "...".
+constexpr int kCellMargin = 8;
+// Room that keeps a short column's text clear of the next column's.
+constexpr int kColumnGap = 4;
+constexpr int kStatusColumn = 4;
+// A column title is drawn, blanks and all, 6 pixels in from the column's
+// left edge and cut at its right edge.
+constexpr int kTitleIndent = 6;
 
 }  // namespace
 
-// Each column is as wide as its title's words or the widest text of the
-// newest rows; the status column also fills what is left of the list, so the
-// rows read whole without scrolling sideways whenever they fit.
+// Each column is as wide as its title (up to the end of its words) or the
+// widest cell of the newest rows, as the list draws them; the status column
+// also fills what is left of the list. The rows thus read whole, and without
+// scrolling sideways whenever the four short columns leave the status room.
 void CReportPage::FitColumns() {
-  auto width = [this](const wxString& text) {
-    return m_list->GetTextExtent(text.Strip(wxString::both)).x + kCellPadding;
-  };
   int widths[5] = {};
   for (int i = 0; i < 5; ++i) {
     wxListItem column;
     column.SetMask(wxLIST_MASK_TEXT);
     m_list->GetColumn(i, column);
-    widths[i] = width(column.GetText());
+    widths[i] = m_list->GetTextExtent(column.GetText().Strip(wxString::trailing)).x + kTitleIndent;
   }
   const std::size_t count = m_lines.Count();
   for (std::size_t row = 0; row < std::min(count, kMeasuredRows); ++row) {
     for (int i = 0; i < 5; ++i) {
-      widths[i] = std::max(widths[i], width(m_list->OnGetItemText(static_cast<long>(row), i)));
+      const wxString text = m_list->OnGetItemText(static_cast<long>(row), i);
+      const int gap = i == kStatusColumn ? 0 : kColumnGap;
+      widths[i] = std::max(widths[i], m_list->GetTextExtent(text).x + kCellMargin + gap);
     }
   }
   const int used = widths[0] + widths[1] + widths[2] + widths[3];
-  widths[4] = std::max(widths[4], m_list->GetClientSize().x - used);
+  widths[kStatusColumn] = std::max(widths[kStatusColumn], m_list->GetClientSize().x - used);
   for (int i = 0; i < 5; ++i) m_list->SetColumnWidth(i, widths[i]);
 }
 
