@@ -74,19 +74,19 @@ namespace {
 constexpr std::size_t kMeasuredRows = 200;
 // The list draws a cell's text, blanks and all, from the cell's left edge
 // within the cell's width less 8 pixels, and cuts what does not fit there
-// with "...".
+// with "...". The fields keep the blanks of the " , " separators, so a text
+// ends in a blank that keeps it clear of the next column.
 constexpr int kCellMargin = 8;
-// Room that keeps a short column's text clear of the next column's.
-constexpr int kColumnGap = 4;
-constexpr int kStatusColumn = 4;
 // A column title is drawn, blanks and all, 6 pixels in from the column's
-// left edge and cut at its right edge.
+// left edge and cut at its right edge; its blanks, on both sides, are what
+// make a column wider than its words.
 constexpr int kTitleIndent = 6;
+constexpr int kStatusColumn = 4;
 
 }  // namespace
 
-// Each column is as wide as its title (up to the end of its words) or the
-// widest cell of the newest rows, as the list draws them; the status column
+// Each column is as wide as its title or the widest cell of the newest rows,
+// as the list draws them; the status column
 // also fills what is left of the list. The rows thus read whole, and without
 // scrolling sideways whenever the four short columns leave the status room.
 void CReportPage::FitColumns() {
@@ -95,14 +95,13 @@ void CReportPage::FitColumns() {
     wxListItem column;
     column.SetMask(wxLIST_MASK_TEXT);
     m_list->GetColumn(i, column);
-    widths[i] = m_list->GetTextExtent(column.GetText().Strip(wxString::trailing)).x + kTitleIndent;
+    widths[i] = m_list->GetTextExtent(column.GetText()).x + kTitleIndent;
   }
   const std::size_t count = m_lines.Count();
   for (std::size_t row = 0; row < std::min(count, kMeasuredRows); ++row) {
     for (int i = 0; i < 5; ++i) {
       const wxString text = m_list->OnGetItemText(static_cast<long>(row), i);
-      const int gap = i == kStatusColumn ? 0 : kColumnGap;
-      widths[i] = std::max(widths[i], m_list->GetTextExtent(text).x + kCellMargin + gap);
+      widths[i] = std::max(widths[i], m_list->GetTextExtent(text).x + kCellMargin);
     }
   }
   const int used = widths[0] + widths[1] + widths[2] + widths[3];
