@@ -28,7 +28,11 @@ class Desktop : public CMainWindowTest {
     ASSERT_TRUE(m_wm.Start()) << "openbox did not take the screen";
     ASSERT_TRUE(m_tray.Start()) << "trayer did not take the notification area";
     Open();
-    ASSERT_TRUE(WaitFor([this] { return WindowId() != 0; })) << "the window is not mapped";
+    // Mapped, and in the window manager's hands (its frame around it).
+    ASSERT_TRUE(WaitFor([this] {
+      const unsigned long window = WindowId();
+      return window != 0 && Property(window, "WM_STATE").find("Normal") != std::string::npos;
+    })) << "the window is not mapped";
   }
 
   // The main window's X window while it is mapped, else 0.
@@ -46,8 +50,8 @@ class Desktop : public CMainWindowTest {
   // Minimises the window as a task bar does: an ICCCM iconify request that
   // the window manager carries out.
   void MinimiseThroughTheWindowManager() {
-    const unsigned long window = WindowId();
-    ASSERT_NE(window, 0u);
+    unsigned long window = 0;
+    ASSERT_TRUE(WaitFor([&] { return (window = WindowId()) != 0; })) << "the window is not mapped";
     ASSERT_TRUE(Xdotool(wxString::Format("windowminimize %lu", window)));
     ASSERT_TRUE(WaitFor([this] {
       wxTaskBarIcon* icon = m_dlg->Tray().Icon();

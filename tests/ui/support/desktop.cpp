@@ -46,10 +46,14 @@ std::vector<std::pair<unsigned long, wxRect>> Geometries(const wxString& searchA
 
 }  // namespace
 
+// The next test's desktop must not meet this one still leaving.
 CDesktopProgram::~CDesktopProgram() {
   if (m_pid > 0) {
     wxKill(m_pid, wxSIGTERM);
-    WaitFor([this] { return !wxProcess::Exists(m_pid); }, std::chrono::seconds(5));
+    if (!WaitFor([this] { return !wxProcess::Exists(m_pid); }, std::chrono::seconds(5))) {
+      wxKill(m_pid, wxSIGKILL);
+      WaitFor([this] { return !wxProcess::Exists(m_pid); }, std::chrono::seconds(5));
+    }
   }
 }
 
@@ -70,13 +74,28 @@ wxRect CTray::ScreenRect() const {
   return found.empty() ? wxRect() : found.front().second;
 }
 
+namespace {
+
+// Whether a window manager runs: the root's _NET_SUPPORTING_WM_CHECK names a
+// window that exists and names the window manager. The root keeps the
+// property after a window manager has gone, and the X server gives a new
+// program the window ids of one that has ended, so the window itself is asked.
+bool WindowManagerRuns() {
+  for (const std::string& line : Xprop("-root _NET_SUPPORTING_WM_CHECK")) {
+    const std::size_t id = line.find("window id # ");
+    if (id == std::string::npos) continue;
+    for (const std::string& name :
+         Xprop("-id " + wxString::FromUTF8(line.substr(id + 12)) + " _NET_WM_NAME")) {
+      if (name.find("Openbox") != std::string::npos) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 bool CWindowManager::Start() {
-  return CDesktopProgram::Start("openbox --sm-disable") && WaitFor([] {
-           for (const std::string& line : Xprop("-root _NET_SUPPORTING_WM_CHECK")) {
-             if (line.find("window id") != std::string::npos) return true;
-           }
-           return false;
-         });
+  return CDesktopProgram::Start("openbox --sm-disable") && WaitFor(WindowManagerRuns);
 }
 
 std::vector<std::string> Xprop(const wxString& args) {
