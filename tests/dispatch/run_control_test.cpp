@@ -275,8 +275,8 @@ TEST(RunJournal, HeaderRoundTripsAndOnlyWholeMarksCount) {
     EXPECT_EQ(read, inputs);
     EXPECT_EQ(done, marks);
   }
-  // A header cut short is no journal.
-  for (std::size_t cut : {std::size_t{0}, header.size() / 2, header.size() - 1}) {
+  // A header cut short anywhere is no journal: never trusted for a count.
+  for (std::size_t cut = 0; cut < header.size(); ++cut) {
     RunInputs read;
     std::int64_t done = 0;
     EXPECT_FALSE(ParseJournal(header.substr(0, cut), read, done)) << cut;
