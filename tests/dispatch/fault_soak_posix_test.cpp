@@ -25,8 +25,8 @@ TEST(FaultSoak, EveryInvariantHoldsUnderInjectedFaults) {
   for (int kind = 1; kind < testsupport::kSmtpFaultKinds; ++kind) {
     EXPECT_GT(report.m_nFaults[kind], 0) << testsupport::SmtpFaultName(static_cast<SmtpFault>(kind));
   }
-  EXPECT_GT(report.m_nTlsSessions[static_cast<int>(testsupport::SmtpOpening::StartTls)], 0);
-  EXPECT_GT(report.m_nTlsSessions[static_cast<int>(testsupport::SmtpOpening::Tls)], 0);
+  EXPECT_GT(report.m_nTlsFaults[static_cast<int>(testsupport::SmtpOpening::StartTls)], 0);
+  EXPECT_GT(report.m_nTlsFaults[static_cast<int>(testsupport::SmtpOpening::Tls)], 0);
   EXPECT_GT(report.m_nTlsFaultTimeouts, 0);  // the handshake's stall ended by the client's wait
   EXPECT_GT(report.m_nFailedRuns, 0);
   EXPECT_LT(report.m_nFailedRuns, report.m_nRuns + report.m_nSenderRuns);

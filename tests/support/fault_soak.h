@@ -43,6 +43,7 @@ struct SoakReport {
   int m_nFailedRuns = 0;
   int m_nTlsSessions[3] = {};               // sessions by opening (plain, STARTTLS, TLS)
   int m_nTlsHandshakes = 0;                 // TLS handshakes that completed
+  int m_nTlsFaults[3] = {};                 // handshake faults injected, by opening
   int m_nTlsFaultFailures = 0;              // handshake faults the client reported as "安全连接失败: ..."
   int m_nTlsFaultTimeouts = 0;              // ... of them, as its time-out
   long m_nFdsStart = 0, m_nFdsEnd = 0;

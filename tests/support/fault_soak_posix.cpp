@@ -230,6 +230,7 @@ class CChecker {
       m_report.m_nTlsHandshakes += s.m_bTlsDone;
       if (s.m_opening != claim.m_opening) breach(at + ": the server spoke another opening than the run");
       if (IsTlsFault(s.m_fault) && s.m_bInjected) {
+        ++m_report.m_nTlsFaults[static_cast<int>(s.m_opening)];
         // A spoiled handshake fails the session with the TLS failure's
         // message, and nothing goes over it.
         if (clientOk) breach(at + ": the run went on as if the handshake had succeeded");
@@ -320,10 +321,10 @@ void Print(std::FILE* out, const SoakReport& r, bool held) {
   for (int s = 0; s < kSmtpSteps; ++s) {
     std::fprintf(out, " %s=%d", SmtpStepName(static_cast<SmtpStep>(s)), r.m_nFaultSteps[s]);
   }
-  std::fprintf(out, "\nsoak: sessions plain %d, STARTTLS %d, TLS %d; handshakes completed %d; "
-                    "handshake faults failed as \"安全连接失败: ...\" %d (as its time-out %d)",
+  std::fprintf(out, "\nsoak: sessions plain %d, STARTTLS %d, TLS %d; handshakes completed %d; handshake faults "
+                    "after STARTTLS %d, from the first byte %d, failed as \"安全连接失败: ...\" %d (as its time-out %d)",
                r.m_nTlsSessions[0], r.m_nTlsSessions[1], r.m_nTlsSessions[2], r.m_nTlsHandshakes,
-               r.m_nTlsFaultFailures, r.m_nTlsFaultTimeouts);
+               r.m_nTlsFaults[1], r.m_nTlsFaults[2], r.m_nTlsFaultFailures, r.m_nTlsFaultTimeouts);
   std::fprintf(out, "\nsoak: messages taken by the server %d (in a session the client saw fail: %d); failed runs %d\n",
                r.m_nCommitted, r.m_nCommittedThenFailed, r.m_nFailedRuns);
   std::fprintf(out, "soak: open descriptors start %ld end %ld; resident memory start %ld KiB end %ld KiB, peak %ld KiB\n",
