@@ -41,24 +41,36 @@ long MicrosecondsPerWrite(Write write) {
 }
 
 // Forks a child that runs `work` once it is told to, lets it work for a
-// random while, and kills it. True when the kill landed (the child had not
-// finished), false when it had.
+// random while counted from when it says it has begun (so that a slow fork
+// on a busy machine does not eat the delay), and kills it. True when the
+// kill landed (the child had not finished), false when it had.
 template <typename Work>
 bool KillDuring(Work work, long maxDelayUs, std::mt19937& random) {
   int go[2];
+  int begun[2];
   if (pipe(go) != 0) return false;
+  if (pipe(begun) != 0) {
+    close(go[0]);
+    close(go[1]);
+    return false;
+  }
   const pid_t pid = fork();
   if (pid == 0) {
     char c;
     close(go[1]);
+    close(begun[0]);
     if (read(go[0], &c, 1) != 1) _exit(2);
+    if (write(begun[1], &c, 1) != 1) _exit(2);
     work();
     _exit(0);
   }
   close(go[0]);
-  const char c = 'x';
+  close(begun[1]);
+  char c = 'x';
   if (write(go[1], &c, 1) != 1) ADD_FAILURE() << "cannot start the writer";
   close(go[1]);
+  if (read(begun[0], &c, 1) != 1) ADD_FAILURE() << "the writer did not begin";
+  close(begun[0]);
   std::this_thread::sleep_for(std::chrono::microseconds(random() % maxDelayUs));
   kill(pid, SIGKILL);
   int status = 0;
