@@ -81,7 +81,7 @@ install_missing "${WX_PACKAGES[@]}"
 
 # apt-get source needs the source lists; add them beside the binary ones.
 enable_deb_src() {
-  if grep -rqsE '^(Types: *deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  if grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
     return 0
   fi
   local f=/etc/apt/sources.list.d/debian.sources

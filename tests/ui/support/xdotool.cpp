@@ -1,5 +1,7 @@
 #include "ui/support/xdotool.h"
 
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 #include <wx/app.h>
@@ -20,6 +22,12 @@ bool PressKey(const wxString& keys) { return Xdotool("key " + keys); }
 bool ClickScreen(const wxPoint& screen, int button, int repeat) {
   return Xdotool(wxString::Format("mousemove --sync %d %d click --repeat %d %d", screen.x, screen.y,
                                   repeat, button));
+}
+
+bool ClickFromOutside(const wxPoint& screen) {
+  const std::string command = "xdotool mousemove " + std::to_string(screen.x) + " " +
+                              std::to_string(screen.y) + " click 1";
+  return std::system(command.c_str()) == 0;
 }
 #endif
 

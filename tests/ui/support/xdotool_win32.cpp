@@ -9,6 +9,9 @@
 
 #include "ui/support/xdotool.h"
 
+// After wxWidgets, which sets up the Unicode Windows headers.
+#include <windows.h>
+
 namespace uitest {
 
 namespace {
@@ -47,6 +50,15 @@ bool ClickScreen(const wxPoint& screen, int button, int repeat) {
     if (!sim.MouseClick(which)) return false;
   }
   return true;
+}
+
+bool ClickFromOutside(const wxPoint& screen) {
+  if (!SetCursorPos(screen.x, screen.y)) return false;
+  INPUT clicks[2] = {};
+  clicks[0].type = clicks[1].type = INPUT_MOUSE;
+  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  return SendInput(2, clicks, sizeof(INPUT)) == 2;
 }
 
 }  // namespace uitest
