@@ -1,15 +1,17 @@
 // bench_fault_soak: the long fault soak and the memory of a very long
 // address list.
 //
-//   bench_fault_soak [sessions] [postwing-send sessions] [address lines]
+//   bench_fault_soak [sessions] [postwing-send sessions] [address lines] [journal kills]
 //
 // First the soak (by default 5,000 sessions through CBatchRun and 250 through
-// postwing-send) against the fault-injecting server, printing sessions,
-// faults by kind, descriptors and memory at its start and end, and whether
+// postwing-send, 40 % of the runs over TLS) against the fault-injecting
+// server, printing sessions, faults by kind, descriptors and memory at its start and end, and whether
 // every invariant held. Then one batch run over an address list of
 // 1,000,000 lines to the fast local sink, in a child process (this program
 // again) so that its peak resident memory is its own; the last line reads
-// "address_list_peak_rss_mib: M" (target: under 20). Exits with 1 on a breach.
+// "address_list_peak_rss_mib: M" (target: under 20). Last postwing-send
+// killed at random moments (by default 1,000 times) and taken up again, with
+// the resume journal checked after each kill. Exits with 1 on a breach.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +26,7 @@
 #include "dispatch/batch_run.h"
 #include "platform/dirs.h"
 #include "support/fault_soak.h"
+#include "support/journal_kill.h"
 #include "support/smtp_sink.h"
 #include "support/temp_dir.h"
 
@@ -101,6 +104,7 @@ int main(int argc, char** argv) {
   options.m_nSenderSessions = argc > 2 ? std::atoi(argv[2]) : 250;
   const long lines = argc > 3 ? std::atol(argv[3]) : 1000000;
   options.m_strSenderProgram = POSTWING_SENDER;
+  options.m_strCertScript = POSTWING_SOURCE_DIR "/tests/smtp/make_test_certs.sh";
   testsupport::SoakReport report;
   const bool held = testsupport::RunFaultSoak(options, report, stdout);
   std::printf("soak_sessions_per_s: %.1f\n", (report.m_nSessions + report.m_nSenderSessions) / report.m_dSeconds);
@@ -111,5 +115,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("address_list_peak_rss_mib: %.1f\n", peakKb / 1024.0);
-  return held ? 0 : 1;
+
+  testsupport::JournalKillOptions kills;
+  kills.m_nKills = argc > 4 ? std::atoi(argv[4]) : 1000;
+  kills.m_strSenderProgram = POSTWING_SENDER;
+  testsupport::JournalKillReport killReport;
+  const bool journalHeld = kills.m_nKills <= 0 || testsupport::RunJournalKills(kills, killReport, stdout);
+  return held && journalHeld ? 0 : 1;
 }

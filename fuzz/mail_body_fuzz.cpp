@@ -1,7 +1,8 @@
-// The body as the session puts it on the wire (PrepareMessage: line ends
-// normalised, dot lines escaped, a final CR LF): only CR LF line ends, no
-// line that would end the message early, and removing one leading dot from
-// each line gives back the normalised body.
+// The body as the session puts it on the wire (PrepareMessage: NUL bytes
+// dropped, line ends normalised, dot lines escaped, a final CR LF): only CR LF
+// line ends, no line that would end the message early, and removing one
+// leading dot from each line (or decoding a base64 body) gives back the
+// normalised body.
 #include <string>
 
 #include "fuzz_support.h"
@@ -16,8 +17,10 @@ class CPreparingSession : public CSMTP {
   using CSMTP::PrepareMessage;
 };
 
-// The text with CR LF, lone CR and lone LF all made CR LF, ending in CR LF.
-std::string Normalised(const std::string& text) {
+// The text without its NUL bytes, with CR LF, lone CR and lone LF all made
+// CR LF, ending in CR LF.
+std::string Normalised(std::string text) {
+  std::erase(text, '\0');
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' || text[i] == '\n') {
@@ -50,10 +53,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(cr != std::string::npos && lf == cr + 1);  // no bare CR or LF
     const std::string line = wire.substr(start, cr - start);
     FUZZ_CHECK(line != ".");  // would end the message here
-    unescaped += line[0] == '.' ? line.substr(1) : line;
-    unescaped += "\r\n";
+    if (item.m_bBase64Body) {
+      unescaped += fuzz::Base64Decode(line);
+    } else {
+      unescaped += line[0] == '.' ? line.substr(1) : line;
+      unescaped += "\r\n";
+    }
     start = lf + 1;
   }
-  FUZZ_CHECK(unescaped == Normalised(original));
+  const std::string expected = Normalised(original);
+  if (item.m_bBase64Body) {
+    // The encoded text is the body without the final line end the dot needs.
+    FUZZ_CHECK(unescaped == expected || unescaped + "\r\n" == expected);
+  } else {
+    FUZZ_CHECK(unescaped == expected);
+  }
   return 0;
 }

@@ -79,37 +79,7 @@ fi
 started=$SECONDS
 install_missing "${WX_PACKAGES[@]}"
 
-# apt-get source needs the source lists; add them beside the binary ones.
-enable_deb_src() {
-  if grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    return 0
-  fi
-  local f=/etc/apt/sources.list.d/debian.sources
-  if [ -f "$f" ]; then
-    sed 's/^Types: deb$/Types: deb-src/' "$f" | $SUDO tee /etc/apt/sources.list.d/postwing-deb-src.sources >/dev/null
-  else
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | $SUDO tee /etc/apt/sources.list.d/postwing-deb-src.list >/dev/null
-  fi
-  local i
-  for i in 1 2 3 4 5; do
-    $SUDO apt-get -o DPkg::Lock::Timeout=300 update -qq && return 0
-    sleep 10
-  done
-  return 1
-}
 enable_deb_src
-
-# apt-get source of the first version of $1 that can be fetched (the newest
-# indexed one can be missing from the mirror).
-fetch_source() {
-  local pkg=$1 want=${2:-} v
-  if [ -n "$want" ] && apt-get source -qq "$pkg=$want" >/dev/null 2>&1; then return 0; fi
-  for v in $(apt-cache showsrc "$pkg" | sed -n 's/^Version: //p'); do
-    apt-get source -qq "$pkg=$v" >/dev/null 2>&1 && return 0
-  done
-  echo "build-wxmsw: could not fetch the source of $pkg" >&2
-  return 1
-}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/wxmsw-build.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -101,8 +101,11 @@ cmd_windows() {
     done
   }
   trap stop_wine EXIT
+  echo "== OpenSSL for Windows"
+  local openssl_dir
+  openssl_dir=$(bash scripts/build-openssl-mingw.sh | tail -n1)
   echo "== build for Windows (window program, tools, installer) and test under Wine"
-  cmake --preset win64 -DPOSTWING_UI=ON >/dev/null
+  cmake --preset win64 -DPOSTWING_UI=ON -DPOSTWING_OPENSSL_DIR="$openssl_dir" >/dev/null
   cmake --build --preset win64
   local built=$SECONDS
   ctest --preset win64 -L windows-program

@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 source scripts/lib.sh
 
 # locales: localedef, for the zh_CN.UTF-8 locale that gives Wine code page 936.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine64 wine locales)
+# python3-aiosmtpd and openssl: the TLS tests' server and certificates.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine64 wine locales python3-aiosmtpd openssl)
 
 started=$SECONDS
 echo "== build and test the core for Windows (mingw-w64, under Wine)"
@@ -25,9 +26,12 @@ stop_wine() {
 }
 trap stop_wine EXIT
 
+# OpenSSL for the SMTP session's TLS: built once from Debian's source package
+# and cached outside the clone.
+openssl_dir=$(bash scripts/build-openssl-mingw.sh | tail -n1)
 # The window program is left to `bash scripts/setup.sh windows`, which builds
 # the library it needs first.
-cmake --preset win64 -DPOSTWING_UI=OFF >/dev/null
+cmake --preset win64 -DPOSTWING_UI=OFF -DPOSTWING_OPENSSL_DIR="$openssl_dir" >/dev/null
 cmake --build --preset win64
 ctest --preset win64
 echo "== Windows build and tests took $((SECONDS - started)) s"

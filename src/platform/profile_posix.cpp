@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/ini_document.h"
 #include "platform/posix_fd.h"
+#include "platform/replacement_file.h"
 
 namespace platform {
 namespace {
@@ -40,8 +41,9 @@ LoadResult LoadFile(const std::string& path, std::string& bytes) {
   return result;
 }
 
-// Replaces the file at `path` with `text`. The new text goes to a temporary
-// file beside it, which is renamed over the old one only once it is complete,
+// Replaces the file at `path` with `text`. The new text goes to a new file
+// beside it (unnamed where the system allows, so a killed save leaves no
+// litter), which is renamed over the old one only once it is complete,
 // so a failed write (a full disk) leaves the old file whole. The file keeps
 // its mode; a new file is readable by its owner only, since it holds a
 // password. A file without any write permission is read-only and stays so.
@@ -51,9 +53,8 @@ bool SaveFile(const std::string& path, const std::string& text) {
   if (exists && ((st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0)) return false;
   const mode_t mode = exists ? (st.st_mode & 07777) : 0600;
 
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
+  CReplacementFile replacement(path);
+  if (!replacement.Open(mode)) {
     if (!exists) return false;
     // The folder takes no new files, but the file itself may be writable:
     // rewrite it in place.
@@ -62,11 +63,8 @@ bool SaveFile(const std::string& path, const std::string& text) {
     const bool written = WriteAll(inPlace, text.data(), text.size());
     return close(inPlace) == 0 && written;
   }
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text.data(), text.size()) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  const int fd = replacement.Fd();
+  return fchmod(fd, mode) == 0 && WriteAll(fd, text.data(), text.size()) && replacement.Commit();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/posix_fd.h"
+#include "platform/replacement_file.h"
 
 namespace platform {
 namespace {
@@ -85,23 +86,19 @@ namespace {
 constexpr int kReplacedRetries = 100;  // another program replaced the file between open and lock
 
 // Writes the file held open by `fd` (`held` its status) with `added` at its
-// end to a temporary file beside `target`, and renames that over it. When the
+// end to a new file beside `target`, and renames that over it. When the
 // folder takes no new files, appends in place instead.
 bool ReplaceWithAppended(int fd, const struct stat& held, const std::string& target,
                          const std::string& added) {
-  std::string temp = target + ".XXXXXX";
-  const int out = mkostemp(temp.data(), O_CLOEXEC);
-  if (out < 0) return WriteAll(fd, added.data(), added.size());
+  CReplacementFile replacement(target);
+  if (!replacement.Open(held.st_mode & 07777)) return WriteAll(fd, added.data(), added.size());
+  const int out = replacement.Fd();
   bool ok = fchmod(out, held.st_mode & 07777) == 0 && lseek(fd, 0, SEEK_SET) == 0;
   char buffer[65536];
   for (ssize_t n; ok && (n = ReadSome(fd, buffer, sizeof buffer)) != 0;) {
     ok = n > 0 && WriteAll(out, buffer, static_cast<std::size_t>(n));
   }
-  ok = ok && WriteAll(out, added.data(), added.size()) && fsync(out) == 0;
-  ok = close(out) == 0 && ok;
-  ok = ok && rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  return ok && WriteAll(out, added.data(), added.size()) && replacement.Commit();
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // A short fault soak: a few hundred sessions through CBatchRun and a few
 // dozen through postwing-send against a server that closes, resets, stalls,
-// answers garbage, oversized or split replies and refuses at random steps.
-// The long soak is bench_fault_soak.
+// answers garbage, oversized or split replies and refuses at random steps,
+// and in the runs that speak TLS (after STARTTLS or from the first byte)
+// cuts, stalls or spoils the handshake. The long soak is bench_fault_soak.
 #include <gtest/gtest.h>
 
 #include "support/fault_soak.h"
@@ -15,6 +16,7 @@ TEST(FaultSoak, EveryInvariantHoldsUnderInjectedFaults) {
   options.m_nSessions = 300;
   options.m_nSenderSessions = 30;
   options.m_strSenderProgram = POSTWING_BINARY_DIR "/src/tools/postwing-send";
+  options.m_strCertScript = POSTWING_SOURCE_DIR "/tests/smtp/make_test_certs.sh";
   testsupport::SoakReport report;
   EXPECT_TRUE(testsupport::RunFaultSoak(options, report, stdout));
   EXPECT_GE(report.m_nSessions, options.m_nSessions);
@@ -23,6 +25,9 @@ TEST(FaultSoak, EveryInvariantHoldsUnderInjectedFaults) {
   for (int kind = 1; kind < testsupport::kSmtpFaultKinds; ++kind) {
     EXPECT_GT(report.m_nFaults[kind], 0) << testsupport::SmtpFaultName(static_cast<SmtpFault>(kind));
   }
+  EXPECT_GT(report.m_nTlsFaults[static_cast<int>(testsupport::SmtpOpening::StartTls)], 0);
+  EXPECT_GT(report.m_nTlsFaults[static_cast<int>(testsupport::SmtpOpening::Tls)], 0);
+  EXPECT_GT(report.m_nTlsFaultTimeouts, 0);  // the handshake's stall ended by the client's wait
   EXPECT_GT(report.m_nFailedRuns, 0);
   EXPECT_LT(report.m_nFailedRuns, report.m_nRuns + report.m_nSenderRuns);
 }

@@ -162,12 +162,15 @@ TEST_F(RunControlTest, RateSpacesMessagesAndKeepsTheWaitHookRunning) {
   platform::SetNetWaitHook(nullptr);
   ASSERT_EQ(m_run.m_strError, "");
   ASSERT_EQ(server.SessionCount(), 4);
+  // 60 s / 120 between the client's starts. The server notes an arrival when
+  // its thread gets to run, which on a busy machine (or under the sanitizers)
+  // can be late by tens of milliseconds for one session and not the next:
+  // each gap may lose that much, the whole span only at its two ends.
   for (int i = 1; i < 4; ++i) {
-    // 60 s / 120 between the client's starts; the server notes an arrival
-    // when its thread gets to run, which may add a few milliseconds either way.
     const auto gap = server.SessionStart(i) - server.SessionStart(i - 1);
-    EXPECT_GE(gap, std::chrono::milliseconds(490)) << "gap " << i;
+    EXPECT_GE(gap, std::chrono::milliseconds(400)) << "gap " << i;
   }
+  EXPECT_GE(server.SessionStart(3) - server.SessionStart(0), std::chrono::milliseconds(1400));
   // Three pauses of about 500 ms in slices of 50 ms.
   EXPECT_GE(hookCalls, 3 * 5);
 }
@@ -275,8 +278,8 @@ TEST(RunJournal, HeaderRoundTripsAndOnlyWholeMarksCount) {
     EXPECT_EQ(read, inputs);
     EXPECT_EQ(done, marks);
   }
-  // A header cut short is no journal.
-  for (std::size_t cut : {std::size_t{0}, header.size() / 2, header.size() - 1}) {
+  // A header cut short anywhere is no journal: never trusted for a count.
+  for (std::size_t cut = 0; cut < header.size(); ++cut) {
     RunInputs read;
     std::int64_t done = 0;
     EXPECT_FALSE(ParseJournal(header.substr(0, cut), read, done)) << cut;

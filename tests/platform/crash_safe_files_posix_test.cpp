@@ -1,7 +1,8 @@
 // The writer killed (SIGKILL) at random points while it saves the settings
 // file or appends a report line, a few hundred times: the settings file is
 // always the old or the new one, never torn or empty, and the report file
-// holds whole lines only.
+// holds whole lines only. A killed writer leaves next to no temporary files,
+// and the next save removes the stale ones.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/ini_document.h"
 #include "platform/profile.h"
@@ -39,29 +41,55 @@ long MicrosecondsPerWrite(Write write) {
 }
 
 // Forks a child that runs `work` once it is told to, lets it work for a
-// random while, and kills it. True when the kill landed (the child had not
-// finished), false when it had.
+// random while counted from when it says it has begun (so that a slow fork
+// on a busy machine does not eat the delay), and kills it. True when the
+// kill landed (the child had not finished), false when it had.
 template <typename Work>
 bool KillDuring(Work work, long maxDelayUs, std::mt19937& random) {
   int go[2];
+  int begun[2];
   if (pipe(go) != 0) return false;
+  if (pipe(begun) != 0) {
+    close(go[0]);
+    close(go[1]);
+    return false;
+  }
   const pid_t pid = fork();
   if (pid == 0) {
     char c;
     close(go[1]);
+    close(begun[0]);
     if (read(go[0], &c, 1) != 1) _exit(2);
+    if (write(begun[1], &c, 1) != 1) _exit(2);
     work();
     _exit(0);
   }
   close(go[0]);
-  const char c = 'x';
+  close(begun[1]);
+  char c = 'x';
   if (write(go[1], &c, 1) != 1) ADD_FAILURE() << "cannot start the writer";
   close(go[1]);
+  if (read(begun[0], &c, 1) != 1) ADD_FAILURE() << "the writer did not begin";
+  close(begun[0]);
   std::this_thread::sleep_for(std::chrono::microseconds(random() % maxDelayUs));
   kill(pid, SIGKILL);
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFSIGNALED(status);
+}
+
+// The files in `dir` but `keep`.
+std::vector<fs::path> OtherFiles(const fs::path& dir, const std::string& keep) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().filename() != keep) files.push_back(entry.path());
+  }
+  return files;
+}
+
+// Dates `file` back past the age at which a left replacement counts as stale.
+void MakeStale(const fs::path& file) {
+  fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(30));
 }
 
 // A settings file of many keys, so that a save takes long enough to be cut.
@@ -111,10 +139,30 @@ TEST(CrashSafeFiles, AKilledSettingsSaveLeavesTheOldOrTheNewFile) {
               kKills, maxDelayUs, landed, mixed, newFiles);
   EXPECT_GT(mixed, 0);  // kills did land between saves, not only before the first
   EXPECT_GT(landed, kKills / 2);
-  // Litter: a save killed before its rename leaves its temporary file beside.
-  int temporaries = 0;
-  for (const auto& entry : fs::directory_iterator(dir.Path())) temporaries += entry.path().filename() != "Stmp.Ini";
+  // Litter: the new version has no name while it is written, so only a kill
+  // in the moment between naming and renaming it can leave one behind.
+  const int temporaries = static_cast<int>(OtherFiles(dir.Path(), "Stmp.Ini").size());
   std::printf("settings: %d temporary files left by killed saves\n", temporaries);
+  EXPECT_LT(temporaries, kKills / 10);
+
+  // The next save removes what killed saves left once it is stale, and
+  // nothing else: not a fresh one (a save in progress elsewhere), not a
+  // user's own file beside.
+  for (const fs::path& left : OtherFiles(dir.Path(), "Stmp.Ini")) MakeStale(left);
+  dir.WriteFile("Stmp.Ini.backup", "mine");
+  dir.WriteFile("Stmp.Ini.backup.new", "mine");
+  dir.WriteFile("Stmp.Ini.Ab3dE9.postwing-new.txt", "mine");
+  MakeStale(dir.Path() / "Stmp.Ini.backup");
+  MakeStale(dir.Path() / "Stmp.Ini.backup.new");
+  MakeStale(dir.Path() / "Stmp.Ini.Ab3dE9.postwing-new.txt");
+  dir.WriteFile("Stmp.Ini.Zx81Qw.postwing-new", "in progress");
+  platform::WriteProfileValue(path, "section0", "key0", "after");
+  const std::vector<fs::path> left = OtherFiles(dir.Path(), "Stmp.Ini");
+  std::vector<std::string> names;
+  for (const fs::path& file : left) names.push_back(file.filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Stmp.Ini.Ab3dE9.postwing-new.txt", "Stmp.Ini.Zx81Qw.postwing-new",
+                                             "Stmp.Ini.backup", "Stmp.Ini.backup.new"}));
 }
 
 TEST(CrashSafeFiles, AKilledReportAppendLeavesWholeLinesOnly) {
@@ -143,6 +191,9 @@ TEST(CrashSafeFiles, AKilledReportAppendLeavesWholeLinesOnly) {
     }
   }
   const std::size_t lines = dir.ReadFile("report.txt").size() / onDisk.size();
+  const int temporaries = static_cast<int>(OtherFiles(dir.Path(), "report.txt").size());
+  std::printf("report: %d temporary files left by killed appends\n", temporaries);
+  EXPECT_LT(temporaries, kKills / 10);
   std::printf("report: %d kills (within %ld us), %d during the appends, %zu lines\n", kKills, maxDelayUs,
               landed, lines);
   EXPECT_GT(lines, static_cast<std::size_t>(kKills / 4));  // kills did land between appends, not only in the first

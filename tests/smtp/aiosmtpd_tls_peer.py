@@ -18,7 +18,8 @@ HELO, when it ends:
   <address> per address, BODY <hex of UTF-8>, DATE <POSIX time>, CTE <value>,
   MSGID <value>
   ENDSESSION
-It runs until it is stopped (SIGTERM) or for 120 s.
+It runs until it is stopped (SIGTERM) or for 120 s (PEER_LIFETIME seconds
+when that is set).
 """
 import email
 import email.policy
@@ -147,7 +148,7 @@ def main():
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     emit(["PORT %d %d" % (port, os.getpid())])
-    stop.wait(timeout=120)
+    stop.wait(timeout=float(os.environ.get("PEER_LIFETIME", "120")))
     controller.stop()
 
 

@@ -24,6 +24,11 @@ struct SoakOptions {
   double m_dFaultRate = 0.3;
   int m_nReplyMs = 700;           // the client's wait for each reply (stalls last past it)
   int m_nMaxAddressLines = 8;     // each run has 1 to this many address lines
+  // Share of runs that speak TLS (half of them after STARTTLS, half from the
+  // first byte), and the script that makes the test certificates for them
+  // (tests/smtp/make_test_certs.sh; "" for plain runs only).
+  double m_dTlsShare = 0.4;
+  std::string m_strCertScript;
 };
 
 struct SoakReport {
@@ -36,6 +41,11 @@ struct SoakReport {
   int m_nCommitted = 0;                     // messages the server took
   int m_nCommittedThenFailed = 0;           // ... in a session the client saw fail (a late fault)
   int m_nFailedRuns = 0;
+  int m_nTlsSessions[3] = {};               // sessions by opening (plain, STARTTLS, TLS)
+  int m_nTlsHandshakes = 0;                 // TLS handshakes that completed
+  int m_nTlsFaults[3] = {};                 // handshake faults injected, by opening
+  int m_nTlsFaultFailures = 0;              // handshake faults the client reported as "安全连接失败: ..."
+  int m_nTlsFaultTimeouts = 0;              // ... of them, as its time-out
   long m_nFdsStart = 0, m_nFdsEnd = 0;
   long m_nRssStartKb = 0, m_nRssEndKb = 0, m_nPeakRssKb = 0;
   double m_dSeconds = 0;

@@ -34,8 +34,6 @@ using Clock = std::chrono::steady_clock;
 using platform::FromUtf8;
 
 constexpr int kConnectMs = 3000;
-constexpr int kSenderPort = 25;          // postwing-send always uses the SMTP port
-constexpr int kSenderBindWaitMs = 30000;  // other tests may hold that port for a moment
 constexpr int kRunSlackMs = 30000;       // beyond the waits a run may need, before it counts as hung
 
 const char kSender[] = "soak@example.com";
@@ -56,6 +54,10 @@ class CSoakHost : public CBatchHost {
   CSoundSettings SoundSettings() override { return CSoundSettings(); }
   void ShowMessage(const std::string&) override {}
   void PlayCue(const std::string&) override {}
+  void SetSecurity(SmtpOpening opening, const std::string& caFile) {
+    m_account.m_nSecurity = static_cast<int>(opening);
+    m_account.m_strCaFile = caFile;
+  }
 
  private:
   CMailSource m_source;
@@ -71,6 +73,7 @@ struct RunClaim {
   std::string m_strError;    // in-process runs only
   std::string m_strReportLine;
   std::vector<std::vector<std::string>> m_recipients;  // per line, the addresses it names
+  SmtpOpening m_opening = SmtpOpening::Plain;
 };
 
 // Ends the process when a run outlives its deadline: a hang is reported
@@ -204,6 +207,7 @@ class CChecker {
              std::to_string(claim.m_nSessions) + " addresses");
     }
     const std::string status = TrimWhiteSpace(fields.m_strStatus);
+    const std::string tlsFailed = FromUtf8("安全连接失败: ");
     if ((status == FromUtf8("成功")) != claim.m_bSucceeded ||
         (!claim.m_bSucceeded && !claim.m_strError.empty() && status != TrimWhiteSpace(claim.m_strError))) {
       breach("report status \"" + status + "\" disagrees with the run's outcome");
@@ -222,6 +226,22 @@ class CChecker {
         ++m_report.m_nFaultSteps[static_cast<int>(s.m_step)];
       }
       if (s.m_bServerGaveUp) breach(at + ": the client went silent");
+      ++m_report.m_nTlsSessions[static_cast<int>(s.m_opening)];
+      m_report.m_nTlsHandshakes += s.m_bTlsDone;
+      if (s.m_opening != claim.m_opening) breach(at + ": the server spoke another opening than the run");
+      if (IsTlsFault(s.m_fault) && s.m_bInjected) {
+        ++m_report.m_nTlsFaults[static_cast<int>(s.m_opening)];
+        // A spoiled handshake fails the session with the TLS failure's
+        // message, and nothing goes over it.
+        if (clientOk) breach(at + ": the run went on as if the handshake had succeeded");
+        if (s.m_bTlsDone || !s.m_recipients.empty()) breach(at + ": the session went on after the spoiled handshake");
+        if (status.compare(0, tlsFailed.size(), tlsFailed) != 0) {
+          breach(at + ": the run's status \"" + status + "\" does not name the failed secure connection");
+        } else {
+          ++m_report.m_nTlsFaultFailures;
+          m_report.m_nTlsFaultTimeouts += status == tlsFailed + FromUtf8("等待服务器超时");
+        }
+      }
       if (s.m_bCommitted) {
         ++m_report.m_nCommitted;
         if (s.m_nBodyDigest != m_nBody) breach(at + ": the message body arrived altered");
@@ -279,9 +299,10 @@ int RunSender(const std::string& program, int deadlineMs) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void WriteSenderSettings() {
-  std::string ini = FromUtf8("[smtp]\r\nsmtp=127.0.0.1\r\nMail=") + kSender +
-                    "\r\nemstp=0\r\n[maildir]\r\nmaildir=mail\r\naddress=list.txt\r\nmailsubject=" +
+void WriteSenderSettings(unsigned int port, SmtpOpening opening, const std::string& caFile) {
+  std::string ini = FromUtf8("[smtp]\r\nsmtp=127.0.0.1\r\nMail=") + kSender + "\r\nemstp=0\r\nport=" +
+                    std::to_string(port) + "\r\nsecurity=" + std::to_string(static_cast<int>(opening)) +
+                    "\r\ncafile=" + caFile + "\r\n[maildir]\r\nmaildir=mail\r\naddress=list.txt\r\nmailsubject=" +
                     FromUtf8("压力测试") + "\r\n[sound]\r\nplay=0\r\n";
   std::filesystem::create_directories("ini");
   WriteAll("ini/Stmp.Ini", ini);
@@ -300,6 +321,10 @@ void Print(std::FILE* out, const SoakReport& r, bool held) {
   for (int s = 0; s < kSmtpSteps; ++s) {
     std::fprintf(out, " %s=%d", SmtpStepName(static_cast<SmtpStep>(s)), r.m_nFaultSteps[s]);
   }
+  std::fprintf(out, "\nsoak: sessions plain %d, STARTTLS %d, TLS %d; handshakes completed %d; handshake faults "
+                    "after STARTTLS %d, from the first byte %d, failed as \"安全连接失败: ...\" %d (as its time-out %d)",
+               r.m_nTlsSessions[0], r.m_nTlsSessions[1], r.m_nTlsSessions[2], r.m_nTlsHandshakes,
+               r.m_nTlsFaults[1], r.m_nTlsFaults[2], r.m_nTlsFaultFailures, r.m_nTlsFaultTimeouts);
   std::fprintf(out, "\nsoak: messages taken by the server %d (in a session the client saw fail: %d); failed runs %d\n",
                r.m_nCommitted, r.m_nCommittedThenFailed, r.m_nFailedRuns);
   std::fprintf(out, "soak: open descriptors start %ld end %ld; resident memory start %ld KiB end %ld KiB, peak %ld KiB\n",
@@ -349,13 +374,33 @@ bool RunFaultSoak(const SoakOptions& options, SoakReport& report, std::FILE* out
   CWatchdog watchdog;
   const int sessionBoundMs = kConnectMs + 3 * options.m_nReplyMs + 2000;
 
+  // The server's certificate, and the authority the client trusts for it.
+  const std::string certs = (dir.Path() / "certs").string();
+  const bool tls = !options.m_strCertScript.empty() && options.m_dTlsShare > 0;
+  if (tls && std::system(("bash " + options.m_strCertScript + " " + certs + " >/dev/null 2>&1").c_str()) != 0) {
+    report.m_breaches.push_back("the test certificates could not be made");
+  }
+  const std::string caFile = tls ? certs + "/ca.pem" : std::string();
+  auto withCertificate = [&](FaultPlan plan) {
+    if (tls) {
+      plan.m_strCertFile = certs + "/server.pem";
+      plan.m_strKeyFile = certs + "/server.key";
+    }
+    return plan;
+  };
+  // Each run's opening: plain, or TLS after STARTTLS or from the first byte.
+  auto chooseOpening = [&]() {
+    if (!tls || std::uniform_real_distribution<double>(0, 1)(random) >= options.m_dTlsShare) return SmtpOpening::Plain;
+    return random() % 2 == 0 ? SmtpOpening::StartTls : SmtpOpening::Tls;
+  };
+
   report.m_nFdsStart = OpenDescriptorCount();
   report.m_nRssStartKb = ResidentKb();
   {
     FaultPlan plan;
     plan.m_nSeed = options.m_nSeed;
     plan.m_dRate = options.m_dFaultRate;
-    CFaultSmtpServer server(plan);
+    CFaultSmtpServer server(withCertificate(plan));
     if (!server.Listening()) report.m_breaches.push_back("the fault server could not listen");
     SmtpTimeouts waits;
     waits.m_nConnectMs = kConnectMs;
@@ -368,8 +413,10 @@ bool RunFaultSoak(const SoakOptions& options, SoakReport& report, std::FILE* out
       RunClaim claim;
       claim.m_nAddressLines = 1 + static_cast<int>(random() % options.m_nMaxAddressLines);
       claim.m_recipients = WriteAddressList(run, claim.m_nAddressLines, random);
+      claim.m_opening = chooseOpening();
+      host.SetSecurity(claim.m_opening, caFile);
       const std::size_t reportSize = ReadAll(platform::NativePath(ReportFileName()).string()).size();
-      server.BeginRun(run);
+      server.BeginRun(run, claim.m_opening);
       CBatchRun batch(host);
       batch.SetSmtpPortForTests(server.Port());
       watchdog.Arm(claim.m_nAddressLines * sessionBoundMs + kRunSlackMs, "run " + std::to_string(run));
@@ -392,26 +439,21 @@ bool RunFaultSoak(const SoakOptions& options, SoakReport& report, std::FILE* out
   }
 
   if (options.m_nSenderSessions > 0) {
-    WriteSenderSettings();
     FaultPlan plan;
     plan.m_nSeed = options.m_nSeed + 1;
     plan.m_dRate = options.m_dFaultRate;
     plan.m_bStalls = false;  // the program waits minutes for a reply, as it should
-    std::unique_ptr<CFaultSmtpServer> server;
-    for (const Clock::time_point until = Clock::now() + std::chrono::milliseconds(kSenderBindWaitMs);;) {
-      server = std::make_unique<CFaultSmtpServer>(plan, kSenderPort);
-      if (server->Listening() || Clock::now() > until) break;
-      server.reset();
-      std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    }
-    if (!server->Listening()) report.m_breaches.push_back("no fault server on port 25 for postwing-send");
-    while (server->Listening() && report.m_nSenderSessions < options.m_nSenderSessions) {
+    CFaultSmtpServer server(withCertificate(plan));
+    if (!server.Listening()) report.m_breaches.push_back("no fault server for postwing-send");
+    while (server.Listening() && report.m_nSenderSessions < options.m_nSenderSessions) {
       const int run = report.m_nRuns + report.m_nSenderRuns++;
       RunClaim claim;
       claim.m_nAddressLines = 1 + static_cast<int>(random() % options.m_nMaxAddressLines);
       claim.m_recipients = WriteAddressList(run, claim.m_nAddressLines, random);
+      claim.m_opening = chooseOpening();
+      WriteSenderSettings(server.Port(), claim.m_opening, caFile);
       const std::size_t reportSize = ReadAll(platform::NativePath(ReportFileName()).string()).size();
-      server->BeginRun(run);
+      server.BeginRun(run, claim.m_opening);
       const int status = RunSender(options.m_strSenderProgram, claim.m_nAddressLines * 10000 + kRunSlackMs);
       const std::string name = "postwing-send run " + std::to_string(run);
       if (status < 0 || status > 1) report.m_breaches.push_back(name + ": ended with status " + std::to_string(status));
@@ -420,7 +462,7 @@ bool RunFaultSoak(const SoakOptions& options, SoakReport& report, std::FILE* out
       ReportFields fields;
       if (SplitReportLine(claim.m_strReportLine, fields)) claim.m_nSessions = std::atoi(fields.m_strAddressCount.c_str());
       std::vector<ServedSession> served;
-      if (!server->TakeSessions(served)) report.m_breaches.push_back(name + ": a session never ended");
+      if (!server.TakeSessions(served)) report.m_breaches.push_back(name + ": a session never ended");
       checker.Check(name, claim, served);
       report.m_nSenderSessions += static_cast<int>(served.size());
     }

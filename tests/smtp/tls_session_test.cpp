@@ -1,29 +1,23 @@
 // The SMTP client's secure and EHLO modes against Debian's aiosmtpd, with a
 // private authority and server certificates made for the test run by the
-// `openssl` command.
+// `openssl` command (see support/tls_peer.h; under Wine too).
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/codepage.h"
 #include "smtp/smtp_session.h"
-#include "support/temp_dir.h"
+#include "support/tls_peer.h"
 
 namespace {
 
 using platform::FromUtf8;
 using platform::ToUtf8;
-namespace fs = std::filesystem;
-
-const char kPython[] = "/usr/bin/python3";
+using testsupport::CTlsPeer;
+using SessionReport = testsupport::TlsSessionReport;
 
 std::string FromHex(const std::string& hex) {
   std::string bytes;
@@ -32,9 +26,6 @@ std::string FromHex(const std::string& hex) {
   }
   return bytes;
 }
-
-// What the server reported of one session: key -> values in order.
-using SessionReport = std::multimap<std::string, std::string>;
 
 std::string First(const SessionReport& report, const std::string& key) {
   auto found = report.find(key);
@@ -47,80 +38,34 @@ std::vector<std::string> All(const SessionReport& report, const std::string& key
   return values;
 }
 
-// One run of tests/smtp/aiosmtpd_tls_peer.py; see the script for its output.
-class CTlsPeer {
- public:
-  CTlsPeer(const std::string& mode, const fs::path& certs, const std::string& certName, bool login) {
-    const std::string command = std::string(kPython) + " " POSTWING_SOURCE_DIR
-                                "/tests/smtp/aiosmtpd_tls_peer.py " + mode + " " +
-                                certs.string() + " " + certName + (login ? " login" : "");
-    m_pipe = popen(command.c_str(), "r");
-    const std::string first = ReadLine();
-    if (std::sscanf(first.c_str(), "PORT %u %d", &m_nPort, &m_nPid) != 2) m_nPort = 0;
+void SetEnvironment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name, value.c_str());  // "" removes it
+#else
+  if (value.empty()) {
+    unsetenv(name);
+  } else {
+    setenv(name, value.c_str(), 1);
   }
-  ~CTlsPeer() {
-    if (m_nPid > 0) kill(m_nPid, SIGTERM);
-    if (m_pipe) pclose(m_pipe);
-  }
-  unsigned int Port() const { return m_nPort; }
-
-  // The next session the server reports (it reports one when it ends).
-  SessionReport NextSession() {
-    SessionReport report;
-    std::string line;
-    while ((line = ReadLine()) != "SESSION" && !line.empty()) {
-    }
-    while (!(line = ReadLine()).empty() && line != "ENDSESSION") {
-      const std::size_t space = line.find(' ');
-      report.emplace(line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1));
-    }
-    return report;
-  }
-
- private:
-  std::string ReadLine() {
-    std::string line;
-    int c;
-    while (m_pipe && (c = std::fgetc(m_pipe)) != EOF && c != '\n') line += static_cast<char>(c);
-    return line;
-  }
-
-  FILE* m_pipe = nullptr;
-  unsigned int m_nPort = 0;
-  int m_nPid = 0;
-};
+#endif
+}
 
 class TlsSessionTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    s_certs = new testsupport::CTempDir();
-    const std::string command = "bash " POSTWING_SOURCE_DIR "/tests/smtp/make_test_certs.sh " +
-                                s_certs->Path().string() + " >/dev/null 2>&1";
-    s_bCertsMade = std::system(command.c_str()) == 0;
-  }
-  static void TearDownTestSuite() {
-    delete s_certs;
-    s_certs = nullptr;
-  }
-
   void SetUp() override {
-    const std::string probe = std::string(kPython) + " -c 'import aiosmtpd' >/dev/null 2>&1";
-    if (std::system(probe.c_str()) != 0) {
-      GTEST_SKIP() << kPython << " has no aiosmtpd (Debian package python3-aiosmtpd)";
-    }
-    ASSERT_TRUE(s_bCertsMade) << "the openssl command could not make the test certificates";
+    const std::string unavailable = CTlsPeer::Unavailable();
+    if (!unavailable.empty()) GTEST_SKIP() << unavailable;
+    ASSERT_FALSE(CTlsPeer::CertDir().empty())
+        << "the openssl command could not make the test certificates";
     // Only the test's authority, whatever the environment names.
-    unsetenv("SSL_CERT_FILE");
-    unsetenv("SSL_CERT_DIR");
+    SetEnvironment("SSL_CERT_FILE", "");
+    SetEnvironment("SSL_CERT_DIR", "");
     m_previous = CSMTP::SetTimeouts({5000, 5000, 5000});
   }
   void TearDown() override { CSMTP::SetTimeouts(m_previous); }
 
-  static fs::path Certs() { return s_certs->Path(); }
-  static std::string CaFile(const char* name = "ca.pem") { return (Certs() / name).string(); }
+  static std::string CaFile(const char* name = "ca.pem") { return (CTlsPeer::CertDir() / name).string(); }
 
-  static inline testsupport::CTempDir* s_certs = nullptr;
-  static inline bool s_bCertsMade = false;
   SmtpTimeouts m_previous;
 };
 
@@ -138,7 +83,7 @@ class TlsDeliveryTest : public TlsSessionTest, public ::testing::WithParamInterf
 // message reads back as written, and the second handshake resumes the first.
 TEST_P(TlsDeliveryTest, DeliversReadableMailAndResumes) {
   const DeliveryRow& row = GetParam();
-  CTlsPeer peer(row.m_szServerMode, Certs(), "server", row.m_bLogin);
+  CTlsPeer peer(row.m_szServerMode, "server", row.m_bLogin);
   ASSERT_NE(peer.Port(), 0u);
   const std::string subject = FromUtf8("季度报告: 飞鸿信使的安全连接测试, 主题足够长以便折行显示在多行之中");
   const std::string body = FromUtf8("您好，\n这是正文。\n.以点开头的行\n");
@@ -205,7 +150,7 @@ class TlsFailureTest : public TlsSessionTest, public ::testing::WithParamInterfa
 TEST_P(TlsFailureTest, FailsWithItsTextAndNoHang) {
   const FailureRow& row = GetParam();
   CSMTP::SetTimeouts({3000, 3000, 3000});
-  CTlsPeer peer(row.m_szServerMode, Certs(), row.m_szCertName, true);
+  CTlsPeer peer(row.m_szServerMode, row.m_szCertName, true);
   ASSERT_NE(peer.Port(), 0u);
   const auto start = std::chrono::steady_clock::now();
   {
@@ -243,5 +188,24 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"TlsServerInModeZero", "implicit", "server", SecurityNone, "ca.pem",
                    "邮件服务器无响应."}),
     [](const auto& info) { return std::string(info.param.m_szName); });
+
+#ifdef _WIN32
+// The program's own OpenSSL trusts the system's store and the chosen file
+// only: a certificate file named in the environment (as Wine passes Linux's
+// SSL_CERT_FILE through) must not make an unknown server trusted.
+TEST_F(TlsSessionTest, EnvironmentCertificateFileIsNotTrustedOnWindows) {
+  CTlsPeer peer("implicit", "server", true);
+  ASSERT_NE(peer.Port(), 0u);
+  SetEnvironment("SSL_CERT_FILE", CaFile());
+  SetEnvironment("SSL_CERT_DIR", CTlsPeer::CertDir().string());
+  CSMTP smtp("localhost", peer.Port());
+  smtp.SetSecurity({SecurityTls, ""});
+  EXPECT_FALSE(smtp.Connect());
+  const std::string error = ToUtf8(smtp.GetErrorText());
+  EXPECT_EQ(error.rfind("安全连接失败: 证书不受信任", 0), 0u) << error;
+  SetEnvironment("SSL_CERT_FILE", "");
+  SetEnvironment("SSL_CERT_DIR", "");
+}
+#endif
 
 }  // namespace

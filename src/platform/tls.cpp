@@ -1,4 +1,6 @@
-// TLS over the program's sockets with the system's OpenSSL.
+// TLS over the program's sockets with OpenSSL: the system's own on Linux, a
+// static build of the same source on Windows. Only the trusted authorities of
+// the system and OpenSSL's start-up differ between the two (tls_trust.h).
 //
 // OpenSSL reads and writes through a BIO of our own that calls CTcpSocket, so
 // every wait keeps the socket's slices, wait hook and time-outs. One SSL_CTX
@@ -23,6 +25,7 @@
 
 #include "platform/codepage.h"
 #include "platform/textfile.h"
+#include "platform/tls_trust.h"
 
 namespace platform {
 namespace {
@@ -71,7 +74,10 @@ struct CachedContext {
 class CTlsCache {
  public:
   static CTlsCache& Instance() {
-    static CTlsCache* cache = new CTlsCache();  // lives until the process ends
+    static CTlsCache* cache = [] {
+      PrepareOpenSsl();
+      return new CTlsCache();  // lives until the process ends
+    }();
     return *cache;
   }
 
@@ -118,7 +124,7 @@ SSL_CTX* CTlsCache::Context(const std::string& caPem, std::string& reason) {
   }
   SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
   SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
-  SSL_CTX_set_default_verify_paths(ctx);
+  AddSystemAuthorities(ctx);
   if (!caPem.empty()) {
     BIO* mem = BIO_new_mem_buf(caPem.data(), static_cast<int>(caPem.size()));
     X509_STORE* store = SSL_CTX_get_cert_store(ctx);
