@@ -63,8 +63,8 @@ set_target_properties(postwing::wxmsw PROPERTIES
   # libpng was built beside wxMSW; zlib is Debian's libz-mingw-w64-dev.
   INTERFACE_LINK_LIBRARIES "-L${_wxmsw_dir}/deps/lib;${_wx_libs}")
 
-# What `wx-config --rescomp` passes to windres, and the per-monitor DPI
-# awareness manifest of wx.rc.
-set(POSTWING_WXMSW_RC_DEFINITIONS __WIN32__ __GNUWIN32__ WX_CPU_AMD64 wxUSE_DPI_AWARE_MANIFEST=2)
+# What `wx-config --rescomp` passes to windres (wx.rc defines the processor
+# itself), and the per-monitor DPI awareness manifest of wx.rc.
+set(POSTWING_WXMSW_RC_DEFINITIONS __WIN32__ __GNUWIN32__ wxUSE_DPI_AWARE_MANIFEST=2)
 set(POSTWING_WXMSW_FOUND TRUE)
 message(STATUS "wxMSW: ${_wxmsw_dir}")

@@ -86,8 +86,9 @@ trap 'rm -rf "$work"' EXIT
 # wxMSW is compiled in a folder beside the result that outlives an
 # interrupted run: the next run continues the compilation where it stopped.
 wx_build=$dir.build
-# As many jobs as a Ninja build would run; niced, as the machine is shared.
-jobs=$(($(nproc) + 2))
+# One job per core (POSTWING_BUILD_JOBS to change it); niced, so that a
+# machine shared with other work stays responsive.
+jobs=${POSTWING_BUILD_JOBS:-$(nproc)}
 
 # libpng, built once for every set of wxMSW options (png_dir/.complete).
 mkdir -p "$png_dir"

@@ -5,7 +5,8 @@
 #   bash scripts/setup.sh package   build the Debian package into build/package/
 #   bash scripts/setup.sh windows  the whole program for Windows: wxMSW (cached),
 #                                postwing.exe, postwing-send.exe and the installer
-#                                in build/win64/dist, and every test under Wine
+#                                in build/win64/dist, and the window and installer
+#                                tests under Wine (`test` runs the core's)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -79,10 +80,15 @@ cmd_test() {
 }
 
 # Cross-compiler, Wine, the Chinese font and the tools of the window tests
-# under Wine, NSIS; build-wxmsw.sh installs what the library build needs.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 wine locales xvfb xauth xdotool imagemagick
-                  fonts-wqy-microhei nsis)
+# under Wine (Xvfb, xdotool, xwininfo), NSIS; build-wxmsw.sh installs what the
+# library build needs.
+WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine64 wine locales
+                  xvfb xauth xdotool x11-utils fonts-wqy-microhei nsis)
 
+# The whole program for Windows and the tests the test command leaves out:
+# the window tests and the installer's (label windows-program). The core's
+# tests under Wine are the test command's (scripts/test-windows.sh), which
+# builds the same folder, build/win64.
 cmd_windows() {
   local started=$SECONDS
   install_missing "${WINDOWS_PACKAGES[@]}"
@@ -96,11 +102,14 @@ cmd_windows() {
     done
   }
   trap stop_wine EXIT
+  echo "== OpenSSL for Windows"
+  local openssl_dir
+  openssl_dir=$(bash scripts/build-openssl-mingw.sh | tail -n1)
   echo "== build for Windows (window program, tools, installer) and test under Wine"
-  cmake --preset win64 -DPOSTWING_UI=ON >/dev/null
+  cmake --preset win64 -DPOSTWING_UI=ON -DPOSTWING_OPENSSL_DIR="$openssl_dir" >/dev/null
   cmake --build --preset win64
   local built=$SECONDS
-  ctest --preset win64
+  ctest --preset win64 -L windows-program
   echo "== Windows release folder: build/win64/dist"
   ls -l build/win64/dist
   echo "== times: wxMSW $((wx_done - started)) s, build $((built - wx_done)) s," \

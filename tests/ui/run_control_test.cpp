@@ -2,7 +2,6 @@
 // progress in the status strip, the 停止发送 button clicked from another
 // process, closing the window during a run, and the question that continues
 // an interrupted run.
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "support/scripted_smtp_server.h"
 #include "ui/app/mailer_dlg.h"
 #include "ui/support/main_window_fixture.h"
+#include "ui/support/xdotool.h"
 
 namespace uitest {
 namespace {
@@ -62,11 +62,7 @@ class RunControl : public CMainWindowTest {
     if (m_clicker.joinable()) return;
     const wxRect r = m_dlg->m_btnSendNow->GetScreenRect();
     const wxPoint target(r.x + r.width / 2, r.y + r.height / 2);
-    m_clicker = std::thread([target] {
-      const std::string command = "xdotool mousemove " + std::to_string(target.x) + " " +
-                                  std::to_string(target.y) + " click 1";
-      EXPECT_EQ(std::system(command.c_str()), 0);
-    });
+    m_clicker = std::thread([target] { EXPECT_TRUE(ClickFromOutside(target)); });
   }
 
   bool Showed(const wxString& text) const {

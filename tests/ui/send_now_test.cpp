@@ -1,7 +1,6 @@
 // The send-now button against the scripted SMTP server on 127.0.0.1: the
 // outcome box, the report line, and the SMTP page's controls as the run's
 // account before the page is stored.
-#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -20,6 +19,7 @@
 #include "ui/pages/report_page.h"
 #include "ui/pages/smtp_page.h"
 #include "ui/support/main_window_fixture.h"
+#include "ui/support/xdotool.h"
 
 namespace uitest {
 namespace {
@@ -116,11 +116,7 @@ TEST_F(SendNow, WhileARunWaitsTheWindowRepaintsAndTheTreeTakesNoInput) {
   wxTimer poke;
   poke.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
     m_dlg->Refresh();
-    clicker = std::thread([target] {
-      std::string command = "xdotool mousemove " + std::to_string(target.x) + " " +
-                            std::to_string(target.y) + " click 1";
-      EXPECT_EQ(std::system(command.c_str()), 0);
-    });
+    clicker = std::thread([target] { EXPECT_TRUE(ClickFromOutside(target)); });
   });
   wxTimer look;
   look.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {

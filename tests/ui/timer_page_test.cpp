@@ -118,10 +118,15 @@ TEST_F(TimerPage, SpinButtonsFollowTheEditsAndStopAtTheEnds) {
   EXPECT_EQ(timer.m_spinHour->GetMax(), 23);
   EXPECT_EQ(timer.m_spinMinute->GetMax(), 59);
   EXPECT_EQ(timer.m_spinHour->GetValue(), 22);
-  // The "+" half of the GTK spin button is its right half.
+  // The "+" half of the GTK spin button is its right half; Windows' up-down
+  // control has its up arrow in the top half.
   auto clickPlus = [](wxSpinButton* spin) {
     wxRect r = spin->GetScreenRect();
+#ifdef __WXMSW__
+    ClickAt(wxPoint(r.x + r.width / 2, r.y + r.height / 4));
+#else
     ClickAt(wxPoint(r.x + r.width * 3 / 4, r.y + r.height / 2));
+#endif
   };
   clickPlus(timer.m_spinHour);
   EXPECT_EQ(timer.m_editHour->GetValue(), "23");

@@ -187,7 +187,7 @@ TEST_F(WindowLook, FolderBrowserStartsInTheTypedFolderOrTheStartDirectory) {
   Open();
   Choose("目录设置");
   CSourcePage& source = *m_dlg->m_pages.m_pSource;
-  EXPECT_EQ(source.BrowseStartFolder(), wxGetCwd() + "/mail");
+  EXPECT_EQ(source.BrowseStartFolder(), wxGetCwd() + wxFILE_SEP_PATH + "mail");
   ASSERT_TRUE(ClickScreen(Centre(source.m_btnBrowseDir)));
   ASSERT_TRUE(WaitFor([&] { return m_recorder.m_shown.size() == 1; }));
   EXPECT_EQ(m_recorder.m_shown[0].m_strText, U("请选择一个文件夹:"));

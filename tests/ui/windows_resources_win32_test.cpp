@@ -1,10 +1,12 @@
 // What the window program does the Windows way: the About command in the real
-// system menu, the pictures and the icon as numbered Windows resources, and
-// code page 936 at the window's edge whatever the system's code page.
+// system menu, the show message other programs send, the pictures and the icon
+// as numbered Windows resources, and code page 936 at the window's edge
+// whatever the system's code page.
 #include <chrono>
 #include <string>
 
 #include "ui/app/mailer_dlg.h"
+#include "ui/app/show_message.h"
 #include "ui/common/picture_resources.h"
 #include "ui/common/text.h"
 #include "ui/support/main_window_fixture.h"
@@ -46,6 +48,18 @@ TEST_F(WindowsMainWindow, SystemMenuEndsWithTheAboutCommandThatOpensTheAboutBox)
   SendMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   EXPECT_TRUE(WaitUntil([hwnd] { return IsIconic(hwnd) != FALSE; }, std::chrono::seconds(5)));
   EXPECT_EQ(m_recorder.m_shown.size(), 1u);
+}
+
+TEST_F(WindowsMainWindow, ShowMessageFromOutsideBringsTheWindowBackFromTheTray) {
+  Open();
+  HWND hwnd = static_cast<HWND>(m_dlg->GetHWND());
+  m_dlg->MinimizeToTray();
+  ASSERT_TRUE(WaitUntil([hwnd] { return IsWindowVisible(hwnd) == FALSE; }));
+  // Posted as another program posts it: through the window's message queue.
+  ASSERT_TRUE(PostMessageW(hwnd, kShowWindowMessage, 0, 0));
+  EXPECT_TRUE(WaitUntil([hwnd] { return IsWindowVisible(hwnd) != FALSE && IsIconic(hwnd) == FALSE; },
+                        std::chrono::seconds(5)));
+  EXPECT_TRUE(m_dlg->IsShown());
 }
 
 TEST(WindowsResources, PicturesAndIconLoadByNumber) {

@@ -17,6 +17,7 @@
 #include "ui/app/about_box.h"
 #include "ui/app/app_icon.h"
 #include "ui/app/mailer_app.h"
+#include "ui/app/show_message.h"
 #include "ui/app/system_menu.h"
 #include "ui/controls/bitmap_static.h"
 #include "ui/controls/link_label.h"
@@ -101,6 +102,8 @@ bool CMailerDlg::Create(wxWindow* parent) {
   m_runs.m_onRunning = [this](bool running) { ShowRunning(running); };
   m_runs.m_onProgress = [this](const RunProgress& progress) { ShowRunProgress(progress); };
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { RestoreFromTray(); }, WM_OpenTtask);
+  // Another program can ask for the window too, where the toolkit lets it.
+  AcceptShowWindowMessage(WM_OpenTtask);
   return true;
 }
 

@@ -29,7 +29,10 @@ std::string ToCodePage(const wxString& text) {
   // character at a time and make such characters '?', as the core does.
   std::string out;
   for (wxUniChar c : text) {
-    const wxScopedCharBuffer bytes = wxString(c).mb_str(CodePage936());
+    // mb_str() hands out the string's own cached copy: the string must
+    // outlive the buffer.
+    const wxString one(c);
+    const wxScopedCharBuffer bytes = one.mb_str(CodePage936());
     if (bytes.length() == 0) {
       out += '?';
     } else {

@@ -2,6 +2,7 @@
 // entering a main loop, then runs the tests.
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/init.h>
 
 #include "ui/app/process_setup.h"
@@ -27,6 +28,12 @@ int main(int argc, char** argv) {
   NameChineseLocaleForToolkit();
   if (!wxEntryStart(argc, argv)) return 1;
   wxTheApp->CallOnInit();
+#ifdef __WXMSW__
+  // wxMSW dispatches the messages a yield finds only through the active
+  // event loop; the tests run no main loop, so one stands active for them.
+  wxGUIEventLoop loop;
+  wxEventLoopBase::SetActive(&loop);
+#endif
   int rc = RUN_ALL_TESTS();
   wxTheApp->OnExit();
   wxEntryCleanup();

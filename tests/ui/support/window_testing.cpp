@@ -119,6 +119,7 @@ class CMouseWitness {
     if (m_pWindow == nullptr) return false;
     return WaitUntil([this] { return m_bSeen; });
   }
+  bool Seen() const { return m_bSeen; }
 
  private:
   void OnMouse(wxMouseEvent& event) {
@@ -150,8 +151,19 @@ void MovePointer(const wxPoint& screen) {
 void ClickAt(const wxPoint& screen) {
   MovePointer(screen);
   CMouseWitness witness(wxFindWindowAtPoint(screen), wxEVT_LEFT_UP);
+#ifdef __WXMSW__
+  // Some native Windows controls (the tree) take the release themselves
+  // inside their handling of the press: there the press, with the button up
+  // again afterwards, is the click seen.
+  CMouseWitness press(wxFindWindowAtPoint(screen), wxEVT_LEFT_DOWN);
+  wxUIActionSimulator().MouseClick();
+  EXPECT_TRUE(WaitUntil([&] {
+    return witness.Seen() || (press.Seen() && !wxGetMouseState().LeftIsDown());
+  })) << "no window saw the click at " << screen.x << "," << screen.y;
+#else
   wxUIActionSimulator().MouseClick();
   EXPECT_TRUE(witness.Wait()) << "no window saw the click at " << screen.x << "," << screen.y;
+#endif
   DispatchPending();
 }
 

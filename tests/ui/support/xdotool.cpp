@@ -1,5 +1,7 @@
 #include "ui/support/xdotool.h"
 
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 #include <wx/app.h>
@@ -7,6 +9,9 @@
 
 namespace uitest {
 
+// Windows programs cannot run the host's xdotool: xdotool_win32.cpp sends the
+// same input through the system there.
+#ifndef __WXMSW__
 bool Xdotool(const wxString& args) {
   wxArrayString output, errors;
   return wxExecute("xdotool " + args, output, errors, wxEXEC_SYNC | wxEXEC_NODISABLE) == 0;
@@ -18,6 +23,13 @@ bool ClickScreen(const wxPoint& screen, int button, int repeat) {
   return Xdotool(wxString::Format("mousemove --sync %d %d click --repeat %d %d", screen.x, screen.y,
                                   repeat, button));
 }
+
+bool ClickFromOutside(const wxPoint& screen) {
+  const std::string command = "xdotool mousemove " + std::to_string(screen.x) + " " +
+                              std::to_string(screen.y) + " click 1";
+  return std::system(command.c_str()) == 0;
+}
+#endif
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;

@@ -18,6 +18,9 @@ bool Xdotool(const wxString& args);
 bool PressKey(const wxString& keys);
 // Moves the pointer to `screen` and clicks `button` there (1 left, 3 right).
 bool ClickScreen(const wxPoint& screen, int button = 1, int repeat = 1);
+// A left click at `screen` from outside the program's event handling, for a
+// window that is busy: touches nothing of wx, so it may run on any thread.
+bool ClickFromOutside(const wxPoint& screen);
 // Dispatches events until `condition` holds or `limit` has passed; whether
 // it holds.
 bool WaitFor(const std::function<bool()>& condition,

@@ -1,0 +1,3 @@
+#include "ui/app/show_message.h"
+
+bool AcceptShowWindowMessage(int) { return false; }
