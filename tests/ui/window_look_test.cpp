@@ -12,6 +12,7 @@
 #include <wx/timer.h>
 #include <wx/statbox.h>
 #include <wx/spinbutt.h>
+#include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 #include <wx/uiaction.h>
@@ -22,6 +23,7 @@
 #include "ui/pages/help_page.h"
 #include "ui/pages/my_view.h"
 #include "ui/pages/report_page.h"
+#include "ui/pages/smtp_page.h"
 #include "ui/pages/source_page.h"
 #include "ui/pages/timer_page.h"
 #include "ui/support/main_window_fixture.h"
@@ -126,6 +128,14 @@ TEST_F(WindowLook, UpAndDownStepTheTimeAndTabSkipsTheArrows) {
       << timer.m_editMinute->GetValue();
   ASSERT_TRUE(PressKey("Tab"));
   EXPECT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == timer.m_checkTimer; }));
+}
+
+// The port spin starts where the edits above it start, right of its label.
+TEST_F(WindowLook, SmtpPortSpinLinesUpWithTheEditsAboveIt) {
+  Open();
+  Choose("SMTP设置");
+  const CSmtpPage& smtp = *m_dlg->m_pages.m_pSmtp;
+  EXPECT_EQ(smtp.m_spinPort->GetScreenRect().x, smtp.m_editServer->GetScreenRect().x);
 }
 
 // wx's list on GTK draws a cell's text, blanks and all, within the cell's

@@ -102,6 +102,7 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
   void LoadSchedule();
   void ArmSchedule() override;
   void DisarmSchedule() override;
+  void ScheduledTimeChanged() override { SyncClockArea(); }
   CDailySchedule& Schedule() { return *m_pSchedule; }
 
   // Minimising hides the window behind the notification-area icon.

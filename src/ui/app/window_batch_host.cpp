@@ -16,14 +16,19 @@
 
 namespace {
 
-// While it lives, the run's waits repaint the window and dispatch input
-// (the stop button, closing the window); timers and other events wait.
+// While it lives, the run's waits repaint the window, dispatch input (the
+// stop button, closing the window) and fire timers; other events wait.
+// Timers are named because wxMSW holds back every message outside the
+// categories asked for and posts it again to the thread without its window,
+// where it is lost; it may also take a click that arrived meanwhile in the
+// timer's place. (GTK fires timers inside any yield.)
 class CLiveWaits {
  public:
   CLiveWaits() {
     platform::SetNetWaitHook([] {
       wxEventLoopGuarantor ensureLoop;
-      wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_UI | wxEVT_CATEGORY_USER_INPUT);
+      wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_UI | wxEVT_CATEGORY_USER_INPUT |
+                                             wxEVT_CATEGORY_TIMER);
     });
   }
   ~CLiveWaits() { platform::SetNetWaitHook({}); }

@@ -72,6 +72,10 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
   label("端口:", 144, 10);
   m_spinPort = new wxSpinCtrl(this, 1017, wxEmptyString, at(kEditX, 140), wxDefaultSize,
                               wxSP_ARROW_KEYS, 1, kMaxPort, 25);
+  // On Windows the native up-down control, joined to its edit while that is
+  // still empty, moves itself left of the edit, and the control then takes
+  // its left edge as its position, over the label: put it back in place.
+  m_spinPort->Move(at(kEditX, 140));
   label("证书文件:", 164, 10);
   m_editCaFile = new wxTextCtrl(this, 1018, wxEmptyString, at(kEditX, 162),
                                 size(kEditW - kBrowseW - 2, kEditH));

@@ -171,7 +171,10 @@ void CTimerPage::OnTimerCheck(wxCommandEvent&) {
       m_pSchedule->DisarmSchedule();
     }
   }
+  // The click takes the edits in; the strip shows the time now armed for,
+  // not the one before (no repaint of the window need follow the click).
   ControlsToFields();
+  if (m_pSchedule) m_pSchedule->ScheduledTimeChanged();
   CProfileFile profile;
   profile.SetPath(kSettingsPath);
   profile.WriteBool("timer", "timer", m_bTimer);

@@ -18,6 +18,8 @@ class CScheduleSwitch {
   virtual ~CScheduleSwitch() = default;
   virtual void ArmSchedule() = 0;
   virtual void DisarmSchedule() = 0;
+  // The page's hour or minute may have changed: what shows them follows.
+  virtual void ScheduledTimeChanged() = 0;
 };
 
 class CTimerPage : public wxPanel, public CTimerSettings {
