@@ -72,6 +72,15 @@ TEST_F(HyperlinkStaticTest, APressThatEndsOutsideOpensNothing) {
   mouse.MouseUp();
   ClickOn(m_panel);  // a later click elsewhere: the release above has been seen
   EXPECT_TRUE(m_opener.m_opened.empty());
+
+  // Nor is that press kept for a release on the link after a press elsewhere.
+  const wxPoint onLink(r.x + 5, r.y + r.height / 2);
+  mouse.MouseDown();
+  mouse.MouseMove(onLink);
+  EXPECT_TRUE(WaitUntil([&] { return wxGetMousePosition() == onLink; }));
+  mouse.MouseUp();
+  ClickOn(m_panel);
+  EXPECT_TRUE(m_opener.m_opened.empty());
 }
 
 TEST_F(HyperlinkStaticTest, AFailedOpenExplainsItselfAndClearsTheVisitedState) {

@@ -19,6 +19,7 @@ bool CHyperlinkStatic::Create(wxWindow* parent, wxWindowID id, const wxString& t
   SetToolTip(m_strUrl);
   Bind(wxEVT_LEFT_DOWN, &CHyperlinkStatic::OnLeftDown, this);
   Bind(wxEVT_LEFT_UP, &CHyperlinkStatic::OnLeftUp, this);
+  Bind(wxEVT_MOUSE_CAPTURE_LOST, &CHyperlinkStatic::OnCaptureLost, this);
   return true;
 }
 
@@ -134,14 +135,22 @@ wxFont CHyperlinkStatic::TextFont() const {
   return m_fontUnderline;
 }
 
+// The press holds the mouse until its release, wherever that happens, so a
+// release outside is seen (and opens nothing) and a press kept from an
+// earlier click can never join a later release. GTK holds it by itself;
+// Windows sends the release to the window under the pointer unless asked.
 void CHyperlinkStatic::OnLeftDown(wxMouseEvent& event) {
   m_bPressed = true;
+  if (!HasCapture()) CaptureMouse();
   event.Skip();
 }
 
 void CHyperlinkStatic::OnLeftUp(wxMouseEvent& event) {
   event.Skip();
+  if (HasCapture()) ReleaseMouse();
   const bool clicked = m_bPressed && GetClientRect().Contains(event.GetPosition());
   m_bPressed = false;
   if (clicked) Click();
 }
+
+void CHyperlinkStatic::OnCaptureLost(wxMouseCaptureLostEvent&) { m_bPressed = false; }

@@ -54,6 +54,7 @@ class CHyperlinkStatic : public CPaintedStatic {
  private:
   void OnLeftDown(wxMouseEvent& event);
   void OnLeftUp(wxMouseEvent& event);
+  void OnCaptureLost(wxMouseCaptureLostEvent& event);
 
   CLinkOpener& m_opener;
   bool m_bVisited = false;
