@@ -11,6 +11,7 @@
 #include <wx/mstream.h>
 #include <wx/utils.h>
 #include <wx/dialog.h>
+#include <wx/event.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
 #include <wx/uiaction.h>
@@ -105,15 +106,20 @@ void ShowAndWait(wxWindow* frame) {
 
 namespace {
 
-// Waits until `window` has seen a mouse event of `type`.
-class CMouseWitness {
+// Waits until `window` has seen a mouse event of `type`. It watches through
+// an event filter, not a handler bound to the window: wx leaves an unbound
+// handler's slot empty until the window's next event, and when a handler of
+// that event makes the window handle another one at once (Windows sends the
+// capture change inside ReleaseMouse), both dispatches prune the slot and
+// wx's check of its handler table fails.
+class CMouseWitness : public wxEventFilter {
  public:
   CMouseWitness(wxWindow* window, const wxEventTypeTag<wxMouseEvent>& type)
       : m_type(type), m_pWindow(window) {
-    if (m_pWindow != nullptr) m_pWindow->Bind(m_type, &CMouseWitness::OnMouse, this);
+    if (m_pWindow != nullptr) wxEvtHandler::AddFilter(this);
   }
-  ~CMouseWitness() {
-    if (m_pWindow != nullptr) m_pWindow->Unbind(m_type, &CMouseWitness::OnMouse, this);
+  ~CMouseWitness() override {
+    if (m_pWindow != nullptr) wxEvtHandler::RemoveFilter(this);
   }
   bool Wait() {
     if (m_pWindow == nullptr) return false;
@@ -121,12 +127,12 @@ class CMouseWitness {
   }
   bool Seen() const { return m_bSeen; }
 
- private:
-  void OnMouse(wxMouseEvent& event) {
-    m_bSeen = true;
-    event.Skip();
+  int FilterEvent(wxEvent& event) override {
+    if (event.GetEventType() == m_type && event.GetEventObject() == m_pWindow) m_bSeen = true;
+    return Event_Skip;
   }
 
+ private:
   wxEventTypeTag<wxMouseEvent> m_type;
   wxWindow* m_pWindow = nullptr;
   bool m_bSeen = false;
