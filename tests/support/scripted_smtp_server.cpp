@@ -56,6 +56,12 @@ CSmtpScript CSmtpScript::Accepting(int recipients, bool login) {
   return script;
 }
 
+CSmtpScript CSmtpScript::SlowAccepting(std::chrono::milliseconds silence) {
+  CSmtpScript script = Accepting();
+  script.m_steps.insert(script.m_steps.begin(), Step{Kind::Pause, {}, silence});
+  return script;
+}
+
 CScriptedSmtpServer::CScriptedSmtpServer(std::vector<CSmtpScript> scripts, unsigned int port)
     : m_scripts(std::move(scripts)) {
   if (m_scripts.empty()) m_scripts.emplace_back();

@@ -45,6 +45,9 @@ class CSmtpScript {
   // recipients: 220, 250 (HELO), [334, 334, 235 for AUTH LOGIN when `login`],
   // 250 (MAIL), 250 per RCPT, 354, 250, 221.
   static CSmtpScript Accepting(int recipients = 1, bool login = false);
+  // Accepting(), but only after `silence` without a word: a client waits on
+  // it that long before the greeting.
+  static CSmtpScript SlowAccepting(std::chrono::milliseconds silence);
 
  private:
   friend class CScriptedSmtpServer;

@@ -142,25 +142,11 @@ class SenderControlTest : public ::testing::Test {
   int m_nMessages = 0;
 };
 
-// An accepting server that takes its time before each greeting.
-CSmtpScript SlowAccepting(std::chrono::milliseconds pause) {
-  CSmtpScript script;
-  script.Pause(pause)
-      .Line("220 slow.test ready")
-      .Reply("250 hello")
-      .Reply("250 sender ok")
-      .Reply("250 recipient ok")
-      .Reply("354 go ahead")
-      .Reply("250 queued")
-      .Reply("221 bye");
-  return script;
-}
-
 TEST_F(SenderControlTest, InterruptStopsAfterTheMessageAndResumeSendsTheRestOnce) {
   WriteInputs(2, 3);
   std::map<std::string, int> counts;
   {
-    auto server = ServerOnPort25({SlowAccepting(std::chrono::milliseconds(150))});
+    auto server = ServerOnPort25({CSmtpScript::SlowAccepting(std::chrono::milliseconds(150))});
     if (!server) GTEST_SKIP() << "127.0.0.1:25 is taken";
     CSender sender(m_dir.Path());
     ASSERT_TRUE(server->WaitForSessions(3, kNoHang));
@@ -212,7 +198,7 @@ TEST_F(SenderControlTest, ResumeAfterKillRepeatsAtMostOneMessage) {
   WriteInputs(3, 4);
   std::map<std::string, int> counts;
   {
-    auto server = ServerOnPort25({SlowAccepting(std::chrono::milliseconds(60))});
+    auto server = ServerOnPort25({CSmtpScript::SlowAccepting(std::chrono::milliseconds(60))});
     if (!server) GTEST_SKIP() << "127.0.0.1:25 is taken";
     CSender sender(m_dir.Path());
     ASSERT_TRUE(server->WaitForSessions(6, kNoHang));

@@ -78,7 +78,7 @@ class RunControl : public CMainWindowTest {
 };
 
 TEST_F(RunControl, ProgressMovesTheStopButtonStopsAndTheNextRunContinues) {
-  testsupport::CScriptedSmtpServer server(SlowAccepting(std::chrono::milliseconds(400)));
+  testsupport::CScriptedSmtpServer server(testsupport::CSmtpScript::SlowAccepting(std::chrono::milliseconds(400)));
   m_nSmtpPort = server.Port();
   Open();
   Watch([this](const Sample& s) {
@@ -124,7 +124,7 @@ TEST_F(RunControl, ProgressMovesTheStopButtonStopsAndTheNextRunContinues) {
 }
 
 TEST_F(RunControl, ClosingTheWindowStopsTheRunFirst) {
-  testsupport::CScriptedSmtpServer server(SlowAccepting(std::chrono::milliseconds(400)));
+  testsupport::CScriptedSmtpServer server(testsupport::CSmtpScript::SlowAccepting(std::chrono::milliseconds(400)));
   m_nSmtpPort = server.Port();
   Open();
   bool closed = false;

@@ -66,7 +66,7 @@ TEST_F(Schedule, OneRunPerOccurrenceOfTheSetMinuteWithoutAMessageBox) {
 }
 
 TEST_F(Schedule, TicksDuringARunStartNothingAndARunPastTheMinuteIsNotRepeated) {
-  testsupport::CScriptedSmtpServer slow(SlowAccepting(std::chrono::milliseconds(900)));
+  testsupport::CScriptedSmtpServer slow(testsupport::CSmtpScript::SlowAccepting(std::chrono::milliseconds(900)));
   m_nSmtpPort = slow.Port();
   Open();
   // Ticks dispatched while the run waits on the server: one in the set

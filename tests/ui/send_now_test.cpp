@@ -93,7 +93,7 @@ TEST_F(SendNow, UsesTheSmtpPageEditsBeforeThePageIsLeft) {
 }
 
 TEST_F(SendNow, WhileARunWaitsTheWindowRepaintsAndTheTreeTakesNoInput) {
-  testsupport::CScriptedSmtpServer server(SlowAccepting(std::chrono::milliseconds(1200)));
+  testsupport::CScriptedSmtpServer server(testsupport::CSmtpScript::SlowAccepting(std::chrono::milliseconds(1200)));
   m_nSmtpPort = server.Port();
   Open();
   int paints = 0;

@@ -48,18 +48,6 @@ int CDialogRecorder::Enter(wxDialog* dialog) {
   return wxID_CANCEL;
 }
 
-testsupport::CSmtpScript SlowAccepting(std::chrono::milliseconds silence) {
-  return testsupport::CSmtpScript()
-      .Pause(silence)
-      .Line("220 slow ready")
-      .Reply("250 hello")
-      .Reply("250 sender ok")
-      .Reply("250 recipient ok")
-      .Reply("354 go ahead")
-      .Reply("250 queued")
-      .Reply("221 bye");
-}
-
 void TypeInto(wxTextCtrl* edit, const std::string& text) {
   edit->SetFocus();
   EXPECT_TRUE(WaitUntil([edit] { return wxWindow::FindFocus() == edit; }));

@@ -50,10 +50,6 @@ class CDialogRecorder : public wxModalDialogHook {
   void Exit(wxDialog*) override {}
 };
 
-// A server that accepts one message, but only after `silence` without a
-// word: a run waits on it that long.
-testsupport::CSmtpScript SlowAccepting(std::chrono::milliseconds silence);
-
 // Focuses an edit, selects its text and types `text` (ASCII) over it.
 void TypeInto(wxTextCtrl* edit, const std::string& text);
 
