@@ -36,11 +36,7 @@ OPENSSL_CONFIGURE_OPTIONS=(
 )
 
 hash=$(printf '%s\n' "${OPENSSL_CONFIGURE_OPTIONS[@]}" | sha256sum | cut -c1-12)
-cache_root=${POSTWING_CACHE:-/var/cache/postwing}
-if ! mkdir -p "$cache_root" 2>/dev/null || [ ! -w "$cache_root" ]; then
-  cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/postwing
-  mkdir -p "$cache_root"
-fi
+cache_root=$(postwing_cache_root)
 safe() { printf '%s' "${1//[^A-Za-z0-9.+-]/_}"; }
 pinned_dir=$cache_root/openssl-mingw64-$(safe "$OPENSSL_PINNED")-$hash
 

@@ -55,11 +55,7 @@ version=$(wx_version)
 # Key: what decides the result (the configure options, compilers, libpng).
 hash=$(printf '%s\n' "${WX_CONFIGURE_OPTIONS[@]}" "$WX_FLAGS" "$CC_X" "$CXX_X" libpng-static |
   sha256sum | cut -c1-12)
-cache_root=${POSTWING_CACHE:-/var/cache/postwing}
-if ! mkdir -p "$cache_root" 2>/dev/null || [ ! -w "$cache_root" ]; then
-  cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/postwing
-  mkdir -p "$cache_root"
-fi
+cache_root=$(postwing_cache_root)
 dir=$cache_root/wxmsw-${version//[^A-Za-z0-9.+-]/_}-$hash
 # libpng does not depend on the wxMSW options: kept in a folder of its own.
 png_dir=$cache_root/libpng-mingw64-static

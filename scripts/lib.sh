@@ -16,6 +16,32 @@ install_missing() {
     --no-install-recommends "${missing[@]}"
 }
 
+# The folder kept from run to run for what is slow to make again (the
+# libraries built for Windows, the compiler cache): $POSTWING_CACHE, else
+# /var/cache/postwing, else ~/.cache/postwing where /var/cache cannot be
+# written.
+postwing_cache_root() {
+  local root=${POSTWING_CACHE:-/var/cache/postwing}
+  if ! mkdir -p "$root" 2>/dev/null || [ ! -w "$root" ]; then
+    root=${XDG_CACHE_HOME:-$HOME/.cache}/postwing
+    mkdir -p "$root"
+  fi
+  echo "$root"
+}
+
+# Compiles through ccache when it is installed, its cache in the folder
+# above, so that the next run on the machine (from a new clone at the same
+# path too) compiles only what changed. CMake takes the launcher from these
+# variables when it first configures a build folder. Call it from the
+# source tree's root.
+use_compiler_cache() {
+  command -v ccache >/dev/null || return 0
+  CCACHE_DIR=${CCACHE_DIR:-$(postwing_cache_root)/ccache}
+  CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+  export CCACHE_DIR CCACHE_BASEDIR
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+}
+
 # Compiles the locale <language>.<charset> (zh_CN UTF-8) unless the system
 # has it already.
 ensure_locale() {

@@ -16,8 +16,9 @@ source scripts/lib.sh
 # wx3.2-i18n and a zh_CN.UTF-8 locale (from locales) put wx's and GTK's own
 # texts in Chinese; the program takes that locale whatever LANG says.
 # libxcb1-dev: the window tests ask the X server from a thread of their own.
+# ccache: a second build on the machine compiles only what changed.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config libwxgtk3.2-dev libcanberra-dev libglib2.0-dev
-                libssl-dev libgtest-dev googletest fonts-wqy-zenhei wx3.2-i18n locales libxcb1-dev)
+                libssl-dev libgtest-dev googletest fonts-wqy-zenhei wx3.2-i18n locales libxcb1-dev ccache)
 # trayer gives the window tests a real notification area and openbox a real
 # window manager (minimise box, task-bar state, iconify); clang and its
 # runtime libraries build the fuzz targets with libFuzzer; openssl makes the
@@ -45,6 +46,7 @@ prepare_runtime() {
 
 cmd_run() {
   install_missing "${BUILD_PACKAGES[@]}"
+  use_compiler_cache
   ensure_locale zh_CN UTF-8
   build default --target postwing
   local rt=$ROOT/build/default/runtime
@@ -54,6 +56,7 @@ cmd_run() {
 
 cmd_package() {
   install_missing "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+  use_compiler_cache
   bash scripts/package.sh
 }
 
@@ -61,6 +64,7 @@ cmd_test() {
   install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
     "${PACKAGE_CHECK_PACKAGES[@]}"
   install_postfix_quietly
+  use_compiler_cache
   ensure_locale zh_CN UTF-8
   echo "== build and test (default)"
   build default
@@ -83,7 +87,7 @@ cmd_test() {
 # under Wine (Xvfb, xdotool, xwininfo), NSIS; build-wxmsw.sh installs what the
 # library build needs.
 WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine64 wine locales
-                  xvfb xauth xdotool x11-utils fonts-wqy-microhei nsis)
+                  xvfb xauth xdotool x11-utils fonts-wqy-microhei nsis ccache)
 
 # The whole program for Windows and the tests the test command leaves out:
 # the window tests and the installer's (label windows-program). The core's
@@ -92,6 +96,7 @@ WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine64
 cmd_windows() {
   local started=$SECONDS
   install_missing "${WINDOWS_PACKAGES[@]}"
+  use_compiler_cache
   echo "== wxWidgets for Windows"
   bash scripts/build-wxmsw.sh
   local wx_done=$SECONDS

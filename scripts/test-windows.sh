@@ -9,7 +9,7 @@ source scripts/lib.sh
 
 # locales: localedef, for the zh_CN.UTF-8 locale that gives Wine code page 936.
 # python3-aiosmtpd and openssl: the TLS tests' server and certificates.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine64 wine locales python3-aiosmtpd openssl)
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine64 wine locales python3-aiosmtpd openssl ccache)
 
 started=$SECONDS
 echo "== build and test the core for Windows (mingw-w64, under Wine)"
@@ -17,6 +17,7 @@ if ! install_missing "${WINDOWS_PACKAGES[@]}"; then
   echo "== SKIPPED: the Windows tests need ${WINDOWS_PACKAGES[*]}, which could not be installed."
   exit 0
 fi
+use_compiler_cache
 
 # Stop this prefix's Wine server and background processes when done.
 stop_wine() {
