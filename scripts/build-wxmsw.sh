@@ -14,7 +14,7 @@
 #   .../wxmsw-<version>-<hash>.build/ the compilation, kept until it is done
 # Prints that folder's path as the last line of standard output.
 # Usage: bash scripts/build-wxmsw.sh [--print-dir]   (--print-dir: no build)
-# Takes about 10 minutes on 2 idle cores; far longer on a busy machine.
+# Takes about 13 minutes on 2 idle cores; far longer on a busy machine.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
@@ -105,7 +105,7 @@ exec 8>&-
 rm -rf "$dir/deps"
 ln -s "$png_dir" "$dir/deps"
 
-echo "== wxMSW $version (Debian source; takes about 10 minutes on 2 idle cores)"
+echo "== wxMSW $version (Debian source; takes about 13 minutes on 2 idle cores)"
 wx_src=""
 if [ -d "$wx_build" ]; then
   wx_src=$(find "$wx_build" -maxdepth 1 -type d -name 'wxwidgets3.2-*' | head -n1)
