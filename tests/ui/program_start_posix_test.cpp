@@ -11,6 +11,7 @@
 #include <wx/utils.h>
 
 #include "support/temp_dir.h"
+#include "ui/support/desktop.h"
 #include "ui/support/xdotool.h"
 
 namespace uitest {
@@ -21,26 +22,9 @@ const char kProgram[] = POSTWING_BINARY_DIR "/src/ui/postwing";
 // The size of the largest window of process `pid` on the screen, once it has
 // one.
 std::optional<wxSize> MappedWindowSize(long pid) {
-  wxArrayString ids, errors;
-  if (wxExecute(wxString::Format("xdotool search --onlyvisible --pid %ld", pid), ids, errors,
-                wxEXEC_SYNC | wxEXEC_NODISABLE) != 0) {
-    return std::nullopt;
-  }
   std::optional<wxSize> largest;
-  for (const wxString& id : ids) {
-    wxArrayString lines;
-    if (wxExecute("xdotool getwindowgeometry --shell " + id, lines, errors,
-                  wxEXEC_SYNC | wxEXEC_NODISABLE) != 0) {
-      continue;
-    }
-    wxSize size;
-    for (const wxString& line : lines) {
-      long value = 0;
-      if (!line.AfterFirst('=').ToLong(&value)) continue;
-      if (line.StartsWith("WIDTH=")) size.x = static_cast<int>(value);
-      if (line.StartsWith("HEIGHT=")) size.y = static_cast<int>(value);
-    }
-    if (!largest || size.x * size.y > largest->x * largest->y) largest = size;
+  for (const auto& [id, rect] : WindowGeometries(wxString::Format("--onlyvisible --pid %ld", pid))) {
+    if (!largest || rect.width * rect.height > largest->x * largest->y) largest = rect.GetSize();
   }
   return largest;
 }

@@ -11,11 +11,7 @@
 
 namespace uitest {
 
-namespace {
-
-// The geometry lines of `xdotool ... getwindowgeometry --shell`, one rect per
-// window, with the window's id.
-std::vector<std::pair<unsigned long, wxRect>> Geometries(const wxString& searchArgs) {
+std::vector<std::pair<unsigned long, wxRect>> WindowGeometries(const wxString& searchArgs) {
   wxArrayString ids, err;
   std::vector<std::pair<unsigned long, wxRect>> found;
   if (wxExecute("xdotool search " + searchArgs, ids, err, wxEXEC_SYNC | wxEXEC_NODISABLE) != 0) {
@@ -44,8 +40,6 @@ std::vector<std::pair<unsigned long, wxRect>> Geometries(const wxString& searchA
   return found;
 }
 
-}  // namespace
-
 // The next test's desktop must not meet this one still leaving.
 CDesktopProgram::~CDesktopProgram() {
   if (m_pid > 0) {
@@ -70,7 +64,7 @@ bool CTray::Start() {
 }
 
 wxRect CTray::ScreenRect() const {
-  const auto found = Geometries(wxString::Format("--onlyvisible --pid %ld", Pid()));
+  const auto found = WindowGeometries(wxString::Format("--onlyvisible --pid %ld", Pid()));
   return found.empty() ? wxRect() : found.front().second;
 }
 
@@ -106,10 +100,9 @@ std::vector<std::string> Xprop(const wxString& args) {
   return lines;
 }
 
-
 unsigned long MappedWindowId(const wxWindow* window) {
   for (const auto& [id, rect] :
-       Geometries(wxString::Format("--onlyvisible --pid %lu", wxGetProcessId()))) {
+       WindowGeometries(wxString::Format("--onlyvisible --pid %lu", wxGetProcessId()))) {
     if (rect.GetSize() == window->GetClientSize()) return id;
   }
   return 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <wx/gdicmn.h>
@@ -43,6 +44,10 @@ class CWindowManager : public CDesktopProgram {
  public:
   bool Start();
 };
+
+// The windows `xdotool search <searchArgs>` finds, each with its id and its
+// place and size on the screen; empty when there is none.
+std::vector<std::pair<unsigned long, wxRect>> WindowGeometries(const wxString& searchArgs);
 
 // Lines that `xprop <args>` prints, empty when it fails.
 std::vector<std::string> Xprop(const wxString& args);
