@@ -146,20 +146,26 @@ TEST_F(Desktop, MinimisingPutsTheWindowInTheTrayAndADoubleClickBringsItBack) {
 }
 
 // The menu opens at the pointer on a right click; its first item shows the
-// window, its last ends the window (here, not run modally, by hiding it; the
-// program's modal window ends with Cancel). The icon stays while the window
-// is shown, so its menu is there then too.
-TEST_F(Desktop, RightClickOpensTheMenuAtThePointer) {
-  MinimiseThroughTheWindowManager();
-  const wxPoint pointer = IconCentre();
-  const wxRect menu = WorkTheMenu("Down Return");  // 显示窗口
-  EXPECT_TRUE(WaitFor([this] { return m_dlg->IsShown() && WindowId() != 0; }));
+// window, its last ends the window's modal loop, as the program runs it (a
+// modal window lets only the menus of dialogs through, which is how its
+// commands were once lost).
+TEST_F(Desktop, RightClickOpensTheMenuAtThePointerOfTheModalWindow) {
+  wxRect menu;
+  wxPoint pointer;
+  bool shown = false;
+  m_dlg->CallAfter([&] {
+    MinimiseThroughTheWindowManager();
+    pointer = IconCentre();
+    menu = WorkTheMenu("Down Return");  // 显示窗口
+    shown = WaitFor([this] { return m_dlg->IsShown() && WindowId() != 0; });
+    MinimiseThroughTheWindowManager();
+    WorkTheMenu("Up Return");  // 关闭程序
+  });
+  EXPECT_EQ(m_dlg->ShowModal(), wxID_CANCEL);
+  EXPECT_TRUE(shown) << "显示窗口 did not show the window";
   // The menu's corner is at the pointer.
   EXPECT_LE(std::abs(menu.x - pointer.x), kMenuOffset) << menu.x << "," << menu.y;
   EXPECT_LE(std::abs(menu.y - pointer.y), kMenuOffset) << menu.x << "," << menu.y;
-
-  WorkTheMenu("Up Return");  // 关闭程序
-  EXPECT_TRUE(WaitFor([this] { return !m_dlg->IsShown() && WindowId() == 0; }));
 }
 
 }  // namespace

@@ -2,52 +2,28 @@
 // picks its fonts, and with them the size of every window, by the locale it
 // starts in, so the program names its Chinese locale before the toolkit
 // starts and its window is the same whatever locale it was started in.
-#include <filesystem>
 #include <map>
 #include <optional>
 
 #include <gtest/gtest.h>
-#include <wx/process.h>
-#include <wx/utils.h>
 
-#include "support/temp_dir.h"
-#include "ui/support/desktop.h"
+#include "ui/support/program_process.h"
 #include "ui/support/xdotool.h"
 
 namespace uitest {
 namespace {
 
-const char kProgram[] = POSTWING_BINARY_DIR "/src/ui/postwing";
-
-// The size of the largest window of process `pid` on the screen, once it has
-// one.
-std::optional<wxSize> MappedWindowSize(long pid) {
-  std::optional<wxSize> largest;
-  for (const auto& [id, rect] : WindowGeometries(wxString::Format("--onlyvisible --pid %ld", pid))) {
-    if (!largest || rect.width * rect.height > largest->x * largest->y) largest = rect.GetSize();
-  }
-  return largest;
-}
-
 // Starts the program in a copy of its run folder under `variables`, waits for
 // its window and ends it again; the window's size.
 std::optional<wxSize> WindowSizeUnder(const std::map<wxString, wxString>& variables) {
-  testsupport::CTempDir dir;
-  std::filesystem::copy(POSTWING_SOURCE_DIR "/runtime", dir.Path(),
-                        std::filesystem::copy_options::recursive);
-  wxExecuteEnv env;
-  env.cwd = dir.Path().string();
-  wxGetEnvMap(&env.env);
-  for (const char* name : {"LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LANG", "LANGUAGE"}) {
-    env.env.erase(name);
-  }
-  for (const auto& [name, value] : variables) env.env[name] = value;
-  const long pid = wxExecute(kProgram, wxEXEC_ASYNC, nullptr, &env);
-  if (pid <= 0) return std::nullopt;
+  CProgramProcess program;
+  if (!program.Start(variables)) return std::nullopt;
   std::optional<wxSize> size;
-  WaitFor([&] { return (size = MappedWindowSize(pid)).has_value(); }, std::chrono::seconds(20));
-  wxKill(pid, wxSIGTERM);
-  EXPECT_TRUE(WaitFor([&] { return !wxProcess::Exists(pid); })) << "the program did not end";
+  WaitFor([&] {
+    const auto window = program.MappedWindow();
+    if (window) size = window->second.GetSize();
+    return size.has_value();
+  }, std::chrono::seconds(20));
   return size;
 }
 

@@ -101,8 +101,8 @@ bool CMailerDlg::Create(wxWindow* parent) {
   Bind(wxEVT_CLOSE_WINDOW, &CMailerDlg::OnClose, this);
   m_runs.m_onRunning = [this](bool running) { ShowRunning(running); };
   m_runs.m_onProgress = [this](const RunProgress& progress) { ShowRunProgress(progress); };
-  Bind(wxEVT_MENU, [this](wxCommandEvent&) { RestoreFromTray(); }, WM_OpenTtask);
-  // Another program can ask for the window too, where the toolkit lets it.
+  // Another program can ask for the window too (the tray's show command),
+  // where the toolkit lets it.
   AcceptShowWindowMessage(WM_OpenTtask);
   return true;
 }

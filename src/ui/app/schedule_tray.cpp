@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "settings/timer_settings.h"
+#include "ui/app/tray_menu.h"
 
 int g_scheduleFired = 0;
 
@@ -48,10 +49,17 @@ void CDailySchedule::Tick() {
   if (!m_startRun()) g_scheduleFired = 0;
 }
 
+// The menu's commands reach the window (PopUpTrayMenu); WM_OpenTtask also
+// comes from other programs where the system lets them send it.
 CTrayIcon::CTrayIcon(wxTopLevelWindow& window, std::function<void()> close)
-    : m_window(window), m_close(std::move(close)) {}
+    : m_window(window), m_close(std::move(close)) {
+  m_window.Bind(wxEVT_MENU, &CTrayIcon::OnShowCommand, this, WM_OpenTtask);
+  m_window.Bind(wxEVT_MENU, &CTrayIcon::OnCloseCommand, this, wxID_CANCEL);
+}
 
 CTrayIcon::~CTrayIcon() {
+  m_window.Unbind(wxEVT_MENU, &CTrayIcon::OnShowCommand, this, WM_OpenTtask);
+  m_window.Unbind(wxEVT_MENU, &CTrayIcon::OnCloseCommand, this, wxID_CANCEL);
   if (m_pIcon) m_pIcon->RemoveIcon();
 }
 
@@ -60,11 +68,10 @@ CTrayIcon::~CTrayIcon() {
 void CTrayIcon::Minimize(const wxIconBundle& icons) {
   if (!wxTaskBarIcon::IsAvailable()) return;
   if (!m_pIcon) {
-    m_pIcon = std::make_unique<CTrayMenuIcon>();
+    m_pIcon = std::make_unique<wxTaskBarIcon>();
     m_pIcon->Bind(wxEVT_TASKBAR_LEFT_DOWN, &CTrayIcon::OnLeftDown, this);
     m_pIcon->Bind(wxEVT_TASKBAR_LEFT_DCLICK, &CTrayIcon::OnDoubleClick, this);
-    m_pIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { Restore(); }, WM_OpenTtask);
-    m_pIcon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { m_close(); }, wxID_CANCEL);
+    m_pIcon->Bind(wxEVT_TASKBAR_CLICK, &CTrayIcon::OnMenuButton, this);
   }
   if (!m_pIcon->IsIconInstalled()) {
     m_pIcon->SetIcon(icons.IsEmpty() ? wxIcon() : icons.GetIcon(wxSize(22, 22)),
@@ -110,11 +117,20 @@ void CTrayIcon::OnDoubleClick(wxTaskBarIconEvent&) {
   Restore();
 }
 
-// wx opens this menu at the pointer on the event the system's tray really
-// sends for the menu button (a press on GTK, a release on Windows) and
-// deletes it afterwards; its commands come back to the icon.
-wxMenu* CTrayMenuIcon::CreatePopupMenu() {
-  auto* menu = new wxMenu;
+// wx reports the menu button as the event the system's tray really sends
+// for it (a press on GTK, a release on Windows). Handling it here keeps wx
+// from opening the icon's menu from its own hidden frame.
+void CTrayIcon::OnMenuButton(wxTaskBarIconEvent&) {
+  const std::unique_ptr<wxMenu> menu = MakeTrayMenu();
+  PopUpTrayMenu(m_window, *menu);
+}
+
+void CTrayIcon::OnShowCommand(wxCommandEvent&) { Restore(); }
+
+void CTrayIcon::OnCloseCommand(wxCommandEvent&) { m_close(); }
+
+std::unique_ptr<wxMenu> MakeTrayMenu() {
+  auto menu = std::make_unique<wxMenu>();
   menu->Append(WM_OpenTtask, wxString::FromUTF8("显示窗口"));
   menu->AppendSeparator();
   menu->Append(wxID_CANCEL, wxString::FromUTF8("关闭程序"));

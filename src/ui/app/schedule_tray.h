@@ -53,20 +53,19 @@ class CDailySchedule {
 // commands must stay below 0x7FFF here, so it is 0x7003 rather than 0x8003.
 inline constexpr int WM_OpenTtask = 0x7003;
 
-// The icon itself: its menu is 显示窗口 (WM_OpenTtask), a separator,
-// 关闭程序 (Cancel).
-class CTrayMenuIcon : public wxTaskBarIcon {
- protected:
-  wxMenu* CreatePopupMenu() override;
-};
+// The icon's menu: 显示窗口 (WM_OpenTtask), a separator, 关闭程序 (Cancel).
+std::unique_ptr<wxMenu> MakeTrayMenu();
 
 // Minimising hides the window behind an icon in the notification area (where
 // the desktop has one; elsewhere it stays minimised on the task bar). The icon
 // stays until this object ends with the window. A double click on the icon
-// shows the window again; a single click does nothing.
+// shows the window again; a single click does nothing. The menu button opens
+// the tray menu, whose commands the window receives: 显示窗口 shows it,
+// 关闭程序 calls `close`.
 class CTrayIcon {
  public:
-  // `close` ends the program (the menu's 关闭程序). `window` must outlive this.
+  // `close` ends the program (the menu's 关闭程序). `window` must outlive this;
+  // its menu commands WM_OpenTtask and wxID_CANCEL are handled here.
   CTrayIcon(wxTopLevelWindow& window, std::function<void()> close);
   ~CTrayIcon();
   CTrayIcon(const CTrayIcon&) = delete;
@@ -82,9 +81,12 @@ class CTrayIcon {
  private:
   void OnLeftDown(wxTaskBarIconEvent& event);
   void OnDoubleClick(wxTaskBarIconEvent& event);
+  void OnMenuButton(wxTaskBarIconEvent& event);
+  void OnShowCommand(wxCommandEvent& event);
+  void OnCloseCommand(wxCommandEvent& event);
 
   wxTopLevelWindow& m_window;
   std::function<void()> m_close;
-  std::unique_ptr<CTrayMenuIcon> m_pIcon;
+  std::unique_ptr<wxTaskBarIcon> m_pIcon;
   CDoubleClickPairer m_clicks;
 };
