@@ -87,7 +87,7 @@ cmd_test() {
 # under Wine (Xvfb, xdotool, xwininfo), NSIS; build-wxmsw.sh installs what the
 # library build needs.
 WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine64 wine locales
-                  xvfb xauth xdotool x11-utils fonts-wqy-microhei nsis ccache)
+                  xvfb xauth xdotool x11-utils openbox fonts-wqy-microhei nsis ccache)
 
 # The whole program for Windows and the tests the test command leaves out:
 # the window tests and the installer's (label windows-program). The core's

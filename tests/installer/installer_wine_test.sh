@@ -5,7 +5,8 @@
 #    application folder and makes the Start-menu and desktop shortcuts.
 # 2. The program started from its Start-menu shortcut works in that folder:
 #    it shows its window, titled from the settings file of that folder.
-# 3. A silent uninstall removes the program and the shortcuts and keeps the
+# 3. Its tray menu shows the window again and ends the program.
+# 4. A silent uninstall removes the program and the shortcuts and keeps the
 #    settings and the report; with /REMOVEDATA it removes them too.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -58,6 +59,80 @@ if ! wait_for 90 xdotool search --name '^飞鸿信使.已定时.$'; then
   fail "the window did not show from the shortcut"
 fi
 echo "ok: started from the shortcut in its folder"
+
+# 3. The tray menu of the installed program: minimised through a window
+#    manager, the window waits behind its icon in Wine's notification area;
+#    a right click on the icon opens the menu, whose commands come back to the
+#    window as the system's own messages. 显示窗口 shows the window again (by
+#    the mouse and by the keys), 关闭程序 ends the program.
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+trap 'kill $wm 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
+# Place and size of X window $1 on the screen: x y width height.
+screen_rect() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+                           /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}'
+}
+main_window_shown() { xdotool search --onlyvisible --name '^飞鸿信使' >/dev/null 2>&1; }
+main_window_hidden() { ! main_window_shown; }
+# The program's menu: its one mapped window that the window manager leaves alone.
+menu_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --class 'postwing\.exe' 2>/dev/null); do
+    xwininfo -id "$id" | grep -q 'Override Redirect State: yes' && { echo "$id"; return 0; }
+  done
+  return 1
+}
+no_menu_window() { ! menu_window; }
+wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+  fail "openbox did not take the screen"
+minimise() {
+  local window
+  window=$(xdotool search --onlyvisible --name '^飞鸿信使' | head -n1)
+  [ -n "$window" ] || fail "the window is not on the screen"
+  wait_for 20 sh -c "xprop -id $window WM_STATE | grep -q Normal" || fail "openbox did not take the window"
+  xdotool windowminimize "$window"
+  wait_for 20 main_window_hidden || fail "minimising left the window on the screen"
+}
+# Opens the icon's menu; prints the menu's place and size.
+open_menu() {
+  local tray menu x y w h
+  wait_for 20 xdotool search --onlyvisible --name '^Wine System Tray$' || fail "no notification area"
+  tray=$(xdotool search --onlyvisible --name '^Wine System Tray$' | head -n1)
+  read -r x y w h <<<"$(screen_rect "$tray")"
+  # The first icon fills the tray's first square.
+  xdotool mousemove --sync $((x + h / 2)) $((y + h / 2)) click 3
+  wait_for 20 menu_window || fail "no menu opened on the right click"
+  menu=$(menu_window)
+  echo "$menu $(screen_rect "$menu")"
+}
+# choose ITEM(1: 显示窗口, 2: 关闭程序) HOW(mouse|keys)
+choose() {
+  local menu x y w h
+  read -r menu x y w h <<<"$(open_menu)"
+  if [ "$2" = keys ]; then
+    # Windows gives the menu the keyboard (the owner is made the foreground
+    # window); under Wine the keys go to the X window that has the focus,
+    # which stays with the notification area's window: the menu is given it.
+    xdotool windowfocus "$menu"
+    if [ "$1" = 1 ]; then xdotool key Down Return; else xdotool key Up Return; fi
+  else
+    # 显示窗口 fills the upper part, 关闭程序 the lower, a separator between.
+    xdotool mousemove --sync $((x + w / 2)) $((y + h * (2 * $1 - 1) / 4)) click 1
+  fi
+  wait_for 20 no_menu_window || fail "the menu stayed open"
+}
+for how in mouse keys; do
+  minimise
+  choose 1 "$how"
+  wait_for 20 main_window_shown || fail "显示窗口 ($how) did not show the window"
+done
+minimise
+choose 2 mouse
+program_ended() { ! pgrep -f 'postwing\.exe' >/dev/null; }
+wait_for 30 program_ended || { pgrep -af "postwing\.exe" >&2; fail "关闭程序 left the program running"; }
+echo "ok: the tray menu shows the window and ends the program"
+kill $wm 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 wait "$starter" 2>/dev/null || true
 

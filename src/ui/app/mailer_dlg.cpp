@@ -459,6 +459,11 @@ void CMailerDlg::EndDialogWith(int result) {
     return;
   }
   if (IsModal()) {
+    // wxMSW ends the modal loop only by hiding a window it takes to be
+    // shown. Hidden in the tray, the window is taken to be shown again (the
+    // toolkit's own flag: nothing reaches the screen), or 关闭程序 would
+    // leave the program running.
+    if (!IsShown()) wxWindowBase::Show(true);
     EndModal(result);
   } else {
     Hide();
