@@ -28,7 +28,7 @@ CRunTracker::~CRunTracker() { platform::SetNetWaitAbandon(nullptr); }
 
 bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource& source,
                         bool resume, std::string& error) {
-  m_pace = CRunPace(source.m_nRate);
+  m_pace = CRunPace(source.m_nRate, m_host.RunClock());
   RunInputs inputs;
   if (startDir.empty()) {
     // Where the start directory cannot be told, neither can the names under it.
@@ -73,6 +73,15 @@ bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource
   return true;
 }
 
+void CRunTracker::StartCounted(const CMailSource& source, std::int64_t total) {
+  m_pace = CRunPace(source.m_nRate, m_host.RunClock());
+  m_progress = RunProgress();
+  m_progress.m_nTotal = total;
+  m_nPerFile = 0;
+  m_nToSkip = 0;
+  Report();
+}
+
 bool CRunTracker::SkipFile() {
   if (m_nPerFile <= 0 || m_nToSkip < m_nPerFile) return false;
   m_nToSkip -= m_nPerFile;
@@ -101,6 +110,29 @@ void CRunTracker::Accepted() {
   ++m_progress.m_nDone;
   ++m_progress.m_nSentThisRun;
   m_progress.m_bSending = false;
+  Report();
+}
+
+CRunClock& CRunTracker::Clock() { return m_host.RunClock(); }
+
+bool CRunTracker::ReadyAgain() {
+  if (!m_pace.WaitTurn([this] { return StopAsked(); })) {
+    m_bStopped = true;
+    return false;
+  }
+  return true;
+}
+
+void CRunTracker::ShowCounts(std::int64_t delivered, std::int64_t undelivered) {
+  if (m_progress.m_nDelivered == delivered && m_progress.m_nUndelivered == undelivered) return;
+  m_progress.m_nDelivered = delivered;
+  m_progress.m_nUndelivered = undelivered;
+  Report();
+}
+
+void CRunTracker::ShowWaiting(std::int64_t messages, std::int64_t seconds) {
+  m_progress.m_nRetryWaiting = messages;
+  m_progress.m_nRetrySeconds = messages > 0 ? seconds : 0;
   Report();
 }
 

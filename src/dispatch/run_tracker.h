@@ -32,6 +32,10 @@ class CRunTracker {
   bool Start(const std::filesystem::path& startDir, const CMailSource& source, bool resume,
              std::string& error);
 
+  // Before the first message of a run that sends a given set of `total`
+  // messages (sending again what did not arrive): no journal.
+  void StartCounted(const CMailSource& source, std::int64_t total);
+
   // Whether every message of the next mail file was accepted before (the
   // file is passed over); then whether the next message was.
   bool SkipFile();
@@ -40,8 +44,21 @@ class CRunTracker {
   // false when a stop was asked for (nothing started). Asking again for the
   // same message returns at once.
   bool Ready();
-  // The server accepted the message in progress.
+  // The server accepted the message in progress (a keep-going run: the
+  // message is dealt with, whatever became of it).
   void Accepted();
+  // A keep-going run: waits for the pace only, for a message tried again
+  // (which has no place in the run's order); false when a stop was asked for.
+  bool ReadyAgain();
+  // The pace, for the delays the server's replies ask for.
+  CRunPace& Pace() { return m_pace; }
+  CRunClock& Clock();
+  // Recipients delivered and not delivered so far.
+  void ShowCounts(std::int64_t delivered, std::int64_t undelivered);
+  // Messages waiting to be tried again and the seconds until the next try;
+  // 0 messages when the run no longer waits.
+  void ShowWaiting(std::int64_t messages, std::int64_t seconds);
+  bool StopAsked();
   // The run ends: the journal goes when every message was sent, else stays.
   void Finish(bool allSent);
 
@@ -49,7 +66,6 @@ class CRunTracker {
   bool Stopped() const { return m_bStopped; }
 
  private:
-  bool StopAsked();
   bool AbandonWait(std::chrono::milliseconds waited);
   void Report();
 
