@@ -43,6 +43,19 @@ void CKeepGoingRun::LimitTo(std::map<std::string, std::vector<std::string>> line
 
 KeepGoingSummary CKeepGoingRun::Run(const std::vector<platform::DirEntry>& entries,
                                     const std::filesystem::path& addressList) {
+  // What the run continued here had queued: tried again with the rest.
+  const CRunClock::Clock::time_point dueNow = m_tracker.Clock().Now() - kFirstRetryAfter;
+  for (const JournalPending& pending : m_tracker.ResumedPending()) {
+    CMailItem entry;
+    entry.AddRecipientList(pending.m_strRecipient);
+    if (entry.Recipients().empty()) continue;
+    RetryItem item;
+    item.m_strMailFile = pending.m_strMailFile;
+    item.m_mailFile = platform::NativePath(pending.m_strMailFile);
+    item.m_recipients = entry.Recipients();
+    item.m_replies.assign(item.m_recipients.size(), std::string());
+    m_schedule.Add(std::move(item), dueNow);
+  }
   for (const platform::DirEntry& entry : entries) {
     if (entry.m_bDirectory || entry.m_bSpecial) continue;
     if (m_bLimited && m_limit.count(entry.m_strName) == 0) continue;
@@ -112,7 +125,7 @@ void CKeepGoingRun::SendLine(const std::string& mailFile, const std::string& lin
     return;
   }
   if (toSend.empty()) {
-    m_tracker.Accepted();
+    m_tracker.Note({}, {}, true);
     return;
   }
   if (!m_tracker.Ready()) {
@@ -123,7 +136,6 @@ void CKeepGoingRun::SendLine(const std::string& mailFile, const std::string& lin
     return;
   }
   Deliver(mailFile, body, std::move(toSend), 1, false);
-  if (!Ended()) m_tracker.Accepted();
 }
 
 void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body,
@@ -145,7 +157,9 @@ void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body
   } else {
     m_backoff.AfterSuccess();
   }
+  const bool firstTry = attempts == 1;
   if (verdict.m_bEndRun) {
+    // Nothing was sent: the message stays where the journal had it.
     EndRun(verdict.m_strError);
     for (const MailRecipient& recipient : recipients) {
       Final(mailFile, recipient, RecipientResult::NotSent, verdict.m_strError, attempts - 1);
@@ -170,11 +184,20 @@ void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body
       Final(mailFile, recipient, outcome.m_result, outcome.m_strReply, attempts, uncertain);
     }
   }
+  std::vector<JournalPending> settled;
+  std::vector<JournalPending> pending;
+  for (const MailRecipient& recipient : firstTry ? std::vector<MailRecipient>() : recipients) {
+    settled.push_back({mailFile, RecipientEntry(recipient.m_strName, recipient.m_strAddress)});
+  }
+  for (const MailRecipient& recipient : retry.m_recipients) {
+    pending.push_back({mailFile, RecipientEntry(recipient.m_strName, recipient.m_strAddress)});
+  }
+  m_tracker.Note(settled, pending, firstTry);
   if (!retry.m_recipients.empty()) m_schedule.Add(std::move(retry), m_tracker.Clock().Now());
 
   // Only the first pass counts messages in a row: retries are expected to fail
   // for a while (a greylisting server wants minutes).
-  if (attempts > 1) return;
+  if (!firstTry) return;
   m_nUndeliveredInARow = verdict.AnyDelivered() ? 0 : m_nUndeliveredInARow + 1;
   if (m_nUndeliveredInARow >= m_source.m_nMaxErrors) {
     EndRun(T().m_strInARow + std::to_string(m_nUndeliveredInARow) + T().m_strStopped + lastReply);

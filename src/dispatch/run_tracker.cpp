@@ -50,8 +50,9 @@ bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource
     std::string text;
     RunInputs journal;
     std::int64_t done = 0;
-    if (!platform::ReadWholeFile(path, text) || !ParseJournal(text, journal, done) || done <= 0 ||
-        done >= journal.m_nTotal) {
+    m_pending.clear();
+    if (!platform::ReadWholeFile(path, text) || !ParseJournal(text, journal, done, &m_pending) ||
+        !JournalLeavesWork(done, journal.m_nTotal, m_pending)) {
       error = T().nothingToResume;
       return false;
     }
@@ -121,6 +122,16 @@ bool CRunTracker::ReadyAgain() {
     return false;
   }
   return true;
+}
+
+void CRunTracker::Note(const std::vector<JournalPending>& settled,
+                       const std::vector<JournalPending>& pending, bool accepted) {
+  m_journal.Note(settled, pending, accepted);
+  if (!accepted) return;
+  ++m_progress.m_nDone;
+  ++m_progress.m_nSentThisRun;
+  m_progress.m_bSending = false;
+  Report();
 }
 
 void CRunTracker::ShowCounts(std::int64_t delivered, std::int64_t undelivered) {

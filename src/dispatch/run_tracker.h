@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dispatch/run_control.h"
 #include "dispatch/run_journal.h"
@@ -53,6 +54,15 @@ class CRunTracker {
   // The pace, for the delays the server's replies ask for.
   CRunPace& Pace() { return m_pace; }
   CRunClock& Clock();
+  // Keep-going runs: a recipient queued to be tried again, and its outcome
+  // become final (kept in the journal, so that a continued run tries again
+  // exactly what was pending).
+  // With `accepted`, the message in progress counts as dealt with
+  // (Accepted), in the same write as the recipients.
+  void Note(const std::vector<JournalPending>& settled, const std::vector<JournalPending>& pending,
+            bool accepted);
+  // What was pending when the run continued had stopped.
+  const std::vector<JournalPending>& ResumedPending() const { return m_pending; }
   // Recipients delivered and not delivered so far.
   void ShowCounts(std::int64_t delivered, std::int64_t undelivered);
   // Messages waiting to be tried again and the seconds until the next try;
@@ -75,6 +85,7 @@ class CRunTracker {
   std::int64_t m_nToSkip = 0;   // accepted by the run continued, not yet passed over
   CRunPace m_pace{0};
   CRunJournal m_journal;
+  std::vector<JournalPending> m_pending;
   bool m_bStopped = false;
   std::optional<std::chrono::steady_clock::time_point> m_stopSeen;
 };

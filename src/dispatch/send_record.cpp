@@ -1,5 +1,6 @@
 #include "dispatch/send_record.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "dispatch/recipient_filter.h"
@@ -10,6 +11,26 @@
 namespace {
 
 const char kLineEnd[] = "\r\n";
+// Seconds after the run's start tried for a name not yet taken.
+constexpr int kNameTries = 3600;
+
+platform::UtcTime NextSecond(const platform::UtcTime& utc) {
+  using namespace std::chrono;
+  const sys_seconds now = sys_days{year{utc.year} / month(static_cast<unsigned>(utc.month)) /
+                                   day(static_cast<unsigned>(utc.day))} +
+                          hours{utc.hour} + minutes{utc.minute} + seconds{utc.second} + seconds{1};
+  const sys_days date = floor<days>(now);
+  const year_month_day ymd{date};
+  const hh_mm_ss<seconds> time{now - date};
+  platform::UtcTime next;
+  next.year = static_cast<int>(ymd.year());
+  next.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+  next.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+  next.hour = static_cast<int>(time.hours().count());
+  next.minute = static_cast<int>(time.minutes().count());
+  next.second = static_cast<int>(time.seconds().count());
+  return next;
+}
 
 struct RecordTexts {
   std::string m_strFolder = platform::FromUtf8("发送记录");
@@ -51,8 +72,17 @@ bool CSendRecord::Open(const std::filesystem::path& startDir, const platform::Ut
   if (startDir.empty()) return false;
   const std::filesystem::path folder = startDir / platform::NativePath(RecordFolderName());
   if (!platform::MakeFolder(folder)) return false;
-  const std::string base = Stamp("%04d%02d%02d-%02d%02d%02d", start);
-  const std::string csvName = base + ".csv";
+  // A run that starts in the same second as the last one takes the next free
+  // second, so that no record is ever replaced and the newest sorts last.
+  std::string base;
+  std::string csvName;
+  platform::UtcTime stamp = start;
+  for (int tries = 0; tries < kNameTries; ++tries, stamp = NextSecond(stamp)) {
+    base = Stamp("%04d%02d%02d-%02d%02d%02d", stamp);
+    csvName = base + ".csv";
+    std::error_code error;
+    if (!std::filesystem::exists(folder / csvName, error) && !error) break;
+  }
   if (!m_csv.Create(folder / csvName, Texts().m_strHeader + kLineEnd)) return false;
   m_undelivered.Create(folder / platform::NativePath(base + Texts().m_strUndelivered), "");
   m_strName = platform::JoinPath(RecordFolderName(), csvName);
