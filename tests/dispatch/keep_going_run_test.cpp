@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch_run_fixture.h"
+#include "dispatch/run_journal.h"
 #include "dispatch/run_report.h"
 #include "dispatch/send_record_reader.h"
 
@@ -253,6 +254,36 @@ TEST_F(KeepGoingRunTest, RetryFailedSendsExactlyTheUndelivered) {
   EXPECT_NE(server.Received(1).find("RCPT TO: <late@x.cn>"), std::string::npos);
   EXPECT_EQ(Rows().size(), 2u);
   EXPECT_EQ(m_run.Outcome().m_nDelivered, 2);
+}
+
+// A stopped keep-going run continued: the journal keeps what was dealt with
+// and what still waited for a retry, so the continued run sends the rest and
+// the waiting recipient, never the delivered or the refused one again.
+TEST_F(KeepGoingRunTest, ResumeSendsNeitherDeliveredNorRefusedAgain) {
+  Prepare({"a@x.cn", "grey@x.cn", "bad@x.cn", "c@x.cn", "d@x.cn"});
+  CScriptedSmtpServer server({CSmtpScript::Accepting(), Refusing("451 4.7.1 greylisted"),
+                              Refusing("550 5.1.1 no"), CSmtpScript::Accepting()});
+  m_host.m_stopLevel = [&server] { return server.SessionCount() >= 3 ? StopAfterMessage : StopNone; };
+  Run(true, server.Port());
+  ASSERT_TRUE(m_run.Stopped());
+  EXPECT_EQ(server.SessionCount(), 3);
+  EXPECT_TRUE(std::filesystem::exists(m_dir.Path() / "ini/Send.Jnl"));
+  const ResumePoint point = FindResumePoint(m_dir.Path(), m_host.m_source);
+  EXPECT_EQ(point.m_state, ResumePoint::Same);
+  EXPECT_EQ(point.m_nDone, 3);
+
+  m_host.m_stopLevel = nullptr;
+  m_run.m_bResume = 1;
+  Run(true, server.Port());
+  ASSERT_EQ(server.SessionCount(), 6);
+  const char* sent[] = {"c@x.cn", "d@x.cn", "grey@x.cn"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NE(server.Received(3 + i).find(std::string("RCPT TO: <") + sent[i] + ">"), std::string::npos)
+        << i;
+  }
+  EXPECT_FALSE(std::filesystem::exists(m_dir.Path() / "ini/Send.Jnl"));
+  EXPECT_EQ(m_run.Outcome().m_nDelivered, 3);
+  EXPECT_EQ(m_run.Outcome().m_nUndelivered, 0);
 }
 
 }  // namespace
