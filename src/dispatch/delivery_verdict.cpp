@@ -92,8 +92,10 @@ SessionVerdict JudgeSession(const SmtpSessionLog& log, const std::vector<MailRec
     whole = RecipientResult::Refused;  // content refused, too large
   } else {
     verdict.m_bTemporaryFailure = true;
+    // After the dot, anything but a refusal leaves open whether the server
+    // took the message: no answer, or one that is no reply at all.
     verdict.m_bUncertain = log.m_failedStep == SmtpStep::Message && log.m_bMessageSent &&
-                           log.m_failure == SmtpFailure::Network;
+                           (log.m_failure == SmtpFailure::Network || log.m_nCode / 100 != 4);
   }
 
   for (std::size_t i = 0; i < recipients.size(); ++i) {
