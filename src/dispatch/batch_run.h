@@ -60,6 +60,9 @@ class CBatchRun {
   explicit CBatchRun(CBatchHost& host);
 
   void Run();
+  // One run with m_bRetryFailed set: sends again what did not arrive, from
+  // the newest record (the report page's 重发未送达).
+  void RunRetryFailed();
   // Sends one mail file of the working directory to every address line. The
   // run passes the names the folder listing gave, as native paths.
   bool SendMailFile(std::string fileName);

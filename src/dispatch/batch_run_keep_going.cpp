@@ -34,6 +34,13 @@ const KeepGoingTexts& T() {
 
 }  // namespace
 
+void CBatchRun::RunRetryFailed() {
+  const int previous = m_bRetryFailed;
+  m_bRetryFailed = 1;
+  Run();
+  m_bRetryFailed = previous;
+}
+
 std::string CBatchRun::RunKeepGoing(const std::vector<platform::DirEntry>& entries,
                                     const CMailSource& source) {
   CRunTracker& tracker = *m_pTracker;
@@ -72,11 +79,13 @@ std::string CBatchRun::RunKeepGoing(const std::vector<platform::DirEntry>& entri
   const std::filesystem::path list =
       source.m_strAddressFile.empty() ? std::filesystem::path() : UnderStartDir(source.m_strAddressFile);
   const KeepGoingSummary summary = run.Run(entries, list);
+  // The journal goes once the run dealt with every message, whatever came of
+  // them; before the record's flush to the disk, so that a run killed in
+  // between leaves no journal of a finished run (the rows are written already).
+  tracker.Finish(!summary.m_bFailed && !summary.m_bStopped);
   record.Close();
   m_outcome.m_strRecordPath = record.PathText();
   m_outcome.m_strRecordName = record.Name();
-  // The journal goes once the run dealt with every message, whatever came of them.
-  tracker.Finish(!summary.m_bFailed && !summary.m_bStopped);
   m_bStopped = tracker.Stopped() || summary.m_bStopped;
   m_nMailCount = summary.m_nMailCount;
   m_nAddressCount = summary.m_nAddressCount;

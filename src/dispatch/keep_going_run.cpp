@@ -189,8 +189,11 @@ void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body
   for (const MailRecipient& recipient : firstTry ? std::vector<MailRecipient>() : recipients) {
     settled.push_back({mailFile, RecipientEntry(recipient.m_strName, recipient.m_strAddress)});
   }
-  for (const MailRecipient& recipient : retry.m_recipients) {
-    pending.push_back({mailFile, RecipientEntry(recipient.m_strName, recipient.m_strAddress)});
+  // Every temporary failure stays pending in the journal, queued here or
+  // not: a continued run tries it again, as it does not a final outcome.
+  for (const RecipientVerdict& outcome : verdict.m_recipients) {
+    if (outcome.m_result != RecipientResult::Temporary) continue;
+    pending.push_back({mailFile, RecipientEntry(outcome.m_strName, outcome.m_strAddress)});
   }
   m_tracker.Note(settled, pending, firstTry);
   if (!retry.m_recipients.empty()) m_schedule.Add(std::move(retry), m_tracker.Clock().Now());
