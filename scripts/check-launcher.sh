@@ -42,6 +42,7 @@ start
 [ -d "$F/ini" ] || fail "no ini/"
 same "$SHARE/ini/Stmp.Ini" "$F/ini/Stmp.Ini"
 grep -q '^onerror=1' "$F/ini/Stmp.Ini" || fail "the new folder's settings do not keep going past failures"
+[ "$(stat -c %a "$F/ini/Stmp.Ini")" = 600 ] || fail "the new settings file is readable by others"
 [ -f "$F/运行报告.txt" ] && [ ! -s "$F/运行报告.txt" ] || fail "运行报告.txt missing or not empty"
 same "$SHARE/help/index.htm" "$F/help/index.htm"
 same "$SHARE/address.txt" "$F/address.txt"
