@@ -22,8 +22,6 @@ const KeepGoingTexts& T() {
   return texts;
 }
 
-constexpr auto kOneSecond = std::chrono::seconds(1);
-
 }  // namespace
 
 CKeepGoingRun::CKeepGoingRun(CRunTracker& tracker, const CMailSource& source, MessageTarget target,

@@ -80,8 +80,8 @@ bool CSendRecord::Open(const std::filesystem::path& startDir, const platform::Ut
   for (int tries = 0; tries < kNameTries; ++tries, stamp = NextSecond(stamp)) {
     base = Stamp("%04d%02d%02d-%02d%02d%02d", stamp);
     csvName = base + ".csv";
-    std::error_code error;
-    if (!std::filesystem::exists(folder / csvName, error) && !error) break;
+    platform::FileStamp taken;
+    if (!platform::StampFile(folder / csvName, taken)) break;
   }
   if (!m_csv.Create(folder / csvName, Texts().m_strHeader + kLineEnd)) return false;
   m_undelivered.Create(folder / platform::NativePath(base + Texts().m_strUndelivered), "");
