@@ -25,6 +25,7 @@ struct KeepGoingTexts {
   std::string m_strStoppedStatus = platform::FromUtf8("已停止");
   std::string m_strNothingToRetry = platform::FromUtf8("没有未送达的邮件可以重发.");
   std::string m_strNoAddressFile = platform::FromUtf8("没有设置邮件地址列表文件.");
+  std::string m_strNoExclusions = platform::FromUtf8("无法打开排除名单文件.");
 };
 
 const KeepGoingTexts& T() {
@@ -44,6 +45,18 @@ void CBatchRun::RunRetryFailed() {
 std::string CBatchRun::RunKeepGoing(const std::vector<platform::DirEntry>& entries,
                                     const CMailSource& source) {
   CRunTracker& tracker = *m_pTracker;
+  CSendRecord record;
+  CKeepGoingRun run(tracker, source, Target(), record,
+                    [this](const std::filesystem::path& file, std::string& body) {
+                      ReadNativeMailText(file, body);
+                      return m_bMailTextRead;
+                    });
+  // A list of addresses never to send to that cannot be read would let the
+  // run write to unsubscribed addresses: nothing is sent, and the journal of
+  // an earlier run stays as it was.
+  if (!source.m_strExcludeFile.empty() && !run.LoadExclusions(UnderStartDir(source.m_strExcludeFile))) {
+    return FailKeepGoing(T().m_strNoExclusions);
+  }
   std::map<std::string, std::vector<std::string>> again;
   if (m_bRetryFailed) {
     std::vector<RecordRow> rows;
@@ -61,21 +74,14 @@ std::string CBatchRun::RunKeepGoing(const std::vector<platform::DirEntry>& entri
     }
     if (count == 0) return FailKeepGoing(T().m_strNothingToRetry);
     tracker.StartCounted(source, count);
+    run.LimitTo(std::move(again));
   } else if (source.m_strAddressFile.empty()) {
     return FailKeepGoing(T().m_strNoAddressFile);
   } else if (std::string error; !tracker.Start(m_startDir, source, m_bResume != 0, error)) {
     return FailKeepGoing(error);
   }
 
-  CSendRecord record;
   record.Open(m_startDir, platform::NowUtc());
-  CKeepGoingRun run(tracker, source, Target(), record,
-                    [this](const std::filesystem::path& file, std::string& body) {
-                      ReadNativeMailText(file, body);
-                      return m_bMailTextRead;
-                    });
-  if (m_bRetryFailed) run.LimitTo(std::move(again));
-  if (!source.m_strExcludeFile.empty()) run.LoadExclusions(UnderStartDir(source.m_strExcludeFile));
   const std::filesystem::path list =
       source.m_strAddressFile.empty() ? std::filesystem::path() : UnderStartDir(source.m_strAddressFile);
   const KeepGoingSummary summary = run.Run(entries, list);

@@ -44,8 +44,8 @@ class CKeepGoingRun {
   CKeepGoingRun(CRunTracker& tracker, const CMailSource& source, MessageTarget target,
                 CSendRecord& record, MailReader readMail);
 
-  // Addresses never to send to.
-  void LoadExclusions(const std::filesystem::path& file) { m_filter.LoadExclusions(file); }
+  // Addresses never to send to; false when the file cannot be read.
+  bool LoadExclusions(const std::filesystem::path& file) { return m_filter.LoadExclusions(file); }
   // Sends only these address lines, by mail file name, instead of the list.
   void LimitTo(std::map<std::string, std::vector<std::string>> lines);
 

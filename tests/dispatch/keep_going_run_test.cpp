@@ -67,7 +67,8 @@ class KeepGoingRunTest : public BatchRunTest {
 
   std::string ReportStatus() const {
     ReportFields fields;
-    SplitReportLine(m_dir.ReadFile("运行报告.txt"), fields);
+    const std::string report = m_dir.ReadFile("运行报告.txt");
+    SplitReportLine(report.substr(report.rfind('\n') + 1), fields);
     return TrimWhiteSpace(fields.m_strStatus);
   }
 
@@ -222,6 +223,13 @@ TEST_F(KeepGoingRunTest, ExcludedAddressesAreNotSent) {
   EXPECT_EQ(rows[1].m_strRecipient, "a@x.cn");
   EXPECT_EQ(rows[2].m_strResult, FromUtf8("已排除"));
   EXPECT_EQ(ReportStatus(), FromUtf8("成功"));
+
+  // A named exclusion file that cannot be read sends nothing at all.
+  std::filesystem::remove(m_dir.Path() / "ini/gone.txt");
+  Run(true, server.Port());
+  EXPECT_EQ(server.SessionCount(), 1);
+  EXPECT_TRUE(m_run.Outcome().m_bFailed);
+  EXPECT_EQ(ReportStatus(), FromUtf8("无法打开排除名单文件."));
 }
 
 // A server that cannot be reached ends the run at once when nothing got
