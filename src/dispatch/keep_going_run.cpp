@@ -167,7 +167,6 @@ void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body
   uncertain = uncertain || verdict.m_bUncertain;
   RetryItem retry;
   retry.m_strMailFile = mailFile;
-  retry.m_mailFile = platform::NativePath(mailFile);
   retry.m_nAttempts = attempts;
   retry.m_bUncertain = uncertain;
   std::string lastReply;
@@ -194,7 +193,10 @@ void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body
     pending.push_back({mailFile, RecipientEntry(outcome.m_strName, outcome.m_strAddress)});
   }
   m_tracker.Note(settled, pending, firstTry);
-  if (!retry.m_recipients.empty()) m_schedule.Add(std::move(retry), m_tracker.Clock().Now());
+  if (!retry.m_recipients.empty()) {
+    retry.m_mailFile = platform::NativePath(mailFile);
+    m_schedule.Add(std::move(retry), m_tracker.Clock().Now());
+  }
 
   // Only the first pass counts messages in a row: retries are expected to fail
   // for a while (a greylisting server wants minutes).
