@@ -8,8 +8,8 @@ decide by their local part:
   unknown*  550 5.1.1 User unknown
   grey*     451 4.7.1 Greylisted, try again later (the first time each)
   spam*     the message is refused after the dot: 554 5.7.1 Message refused
-The third MAIL command of the server's life opens a rate limit: every MAIL in
-the 3 s after it gets 421 4.7.0 try again later.
+The sixth MAIL command of the server's life opens a rate limit: every MAIL in
+the 1.5 s from it gets 421 4.7.0 try again later.
 Every recipient of a message taken is appended to OUTDIR/delivered, one line
 each. In "login" mode AUTH LOGIN is offered after HELO and takes only the
 user "peer-user" with the password "peer-secret". The server stops when
@@ -26,8 +26,8 @@ from aiosmtpd.smtp import SMTP, AuthResult
 
 OUT = sys.argv[1]
 LOGIN = len(sys.argv) > 2 and sys.argv[2] == "login"
-RATE_LIMIT_AT = 3
-RATE_LIMIT_SECONDS = 3.0
+RATE_LIMIT_AT = 6
+RATE_LIMIT_SECONDS = 1.5
 
 lock = threading.Lock()
 greylisted = set()
