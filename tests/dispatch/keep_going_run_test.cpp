@@ -209,6 +209,44 @@ TEST_F(KeepGoingRunTest, StillFailingWhenTheWindowEndsAndListedAsUndelivered) {
             0u);
 }
 
+// The waits between messages on the run's clock: a temporary failure holds
+// the next message 5 s, 10 s after a second one in a row, 5 s again once a
+// message got through; each "slow down" reply widens the gap between message
+// starts (1 s, 2 s, 4 s) for the rest of the run.
+TEST_F(KeepGoingRunTest, HoldsBackAfterTemporaryFailuresAndSlowsDownWhenAsked) {
+  Prepare({"a@x.cn", "b@x.cn", "c@x.cn", "d@x.cn", "e@x.cn", "f@x.cn"}, "retry=0\r\n");
+  const CSmtpScript limited =
+      CSmtpScript::Replies({"220 mx", "250 hello", "421 4.7.0 try again later"}).Close();
+  CScriptedSmtpServer server({limited, limited, CSmtpScript::Accepting(), limited,
+                              CSmtpScript::Accepting(), CSmtpScript::Accepting()});
+  Run(true, server.Port());
+  EXPECT_EQ(server.SessionCount(), 6);
+  // 5 + 10 before c, the gap of 2 before d, 5 before e, the gap of 4 before f.
+  EXPECT_EQ(m_clock.m_waited, std::chrono::seconds(26));
+  EXPECT_EQ(m_run.Outcome().m_nDelivered, 3);
+  EXPECT_EQ(m_run.Outcome().m_nUndelivered, 3);
+}
+
+// A stop while the run waits for a retry ends the wait: the waiting
+// recipient is recorded as still failing, the run as stopped.
+TEST_F(KeepGoingRunTest, StopEndsTheWaitForARetry) {
+  Prepare({"grey@x.cn"});
+  CScriptedSmtpServer server({Refusing("451 4.7.1 greylisted"), CSmtpScript::Accepting()});
+  m_host.m_stopLevel = [this] {
+    return !m_host.m_progress.empty() && m_host.m_progress.back().m_nRetryWaiting > 0 ? StopAfterMessage
+                                                                                      : StopNone;
+  };
+  Run(true, server.Port());
+  EXPECT_TRUE(m_run.Stopped());
+  EXPECT_EQ(server.SessionCount(), 1);
+  EXPECT_EQ(m_clock.m_waited, std::chrono::seconds(0));
+  const std::vector<RecordRow> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].m_strResult, FromUtf8("暂时失败"));
+  EXPECT_EQ(ReportStatus().find(FromUtf8("已停止, ")), 0u);
+  EXPECT_EQ(m_host.m_progress.back().m_nRetryWaiting, 0);
+}
+
 // The exclusion file takes bare addresses and lines of the list's form.
 TEST_F(KeepGoingRunTest, ExcludedAddressesAreNotSent) {
   Prepare({"a@x.cn;Bee<B@x.cn>", "c@x.cn"}, "exclude=ini/gone.txt\r\n");
