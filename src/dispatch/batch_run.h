@@ -1,6 +1,8 @@
 // One batch run: every file of the mail folder to every line of the address
-// list, one SMTP session per message, stopping at the first failure; then the
-// end cue, the outcome message and one line in the report file.
+// list, one SMTP session per message, stopping at the first failure or, with
+// "onerror"=1, going past failures with a record of every recipient
+// (CKeepGoingRun); then the end cue, the outcome message and one line in the
+// report file.
 #pragma once
 
 #include <cstdint>
