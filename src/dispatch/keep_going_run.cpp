@@ -49,7 +49,7 @@ KeepGoingSummary CKeepGoingRun::Run(const std::vector<platform::DirEntry>& entri
     if (entry.Recipients().empty()) continue;
     RetryItem item;
     item.m_strMailFile = pending.m_strMailFile;
-    item.m_mailFile = platform::NativePath(pending.m_strMailFile);
+    item.m_mailFile = platform::FindNativePath(pending.m_strMailFile);
     item.m_recipients = entry.Recipients();
     item.m_replies.assign(item.m_recipients.size(), std::string());
     m_schedule.Add(std::move(item), dueNow);
@@ -194,7 +194,7 @@ void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body
   }
   m_tracker.Note(settled, pending, firstTry);
   if (!retry.m_recipients.empty()) {
-    retry.m_mailFile = platform::NativePath(mailFile);
+    retry.m_mailFile = platform::FindNativePath(mailFile);
     m_schedule.Add(std::move(retry), m_tracker.Clock().Now());
   }
 
