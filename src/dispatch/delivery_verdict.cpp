@@ -69,7 +69,10 @@ SessionVerdict JudgeSession(const SmtpSessionLog& log, const std::vector<MailRec
   // What stands for the message as a whole: the reply after the dot, else
   // the failed step's reply (or the session's text without one).
   RecipientResult whole = RecipientResult::Temporary;
-  std::string wholeReply = log.m_failure == SmtpFailure::None ? log.m_strMessageReply : log.m_strReply;
+  // (a failure after the message was taken, at QUIT, changes nothing for it).
+  std::string wholeReply = log.m_bMessageAccepted || log.m_failure == SmtpFailure::None
+                               ? log.m_strMessageReply
+                               : log.m_strReply;
   if (wholeReply.empty()) wholeReply = error;
 
   if (log.m_bMessageAccepted) {
