@@ -1,10 +1,12 @@
 // bench_batch: batches of 20 mail files x 100 addresses through CBatchRun to
 // the fast local sink, beside the lock-step baseline client in the same run,
 // with progress reported and the journal kept as in every run; then the
-// journal's own cost per message, and the peak memory of sending one 200 MiB
-// mail file to one address.
+// journal's own cost per message, the peak memory of sending one 200 MiB
+// mail file to one address, keep-going runs (with their record) beside runs
+// that stop at the first failure, and the peak memory of a keep-going run
+// to 100,000 recipients.
 //
-//   bench_batch [rounds]
+//   bench_batch [rounds] [keep-going recipients]
 //
 // Each round is one batch run (2,000 sessions) and 2,000 baseline sessions of
 // the same message, alternating which goes first. The sink runs on core 1 and
@@ -48,7 +50,8 @@ using Clock = std::chrono::steady_clock;
 // kept for the caller to check.
 class CBenchHost : public CBatchHost {
  public:
-  CBenchHost(const std::string& mailDir, const std::string& list) {
+  CBenchHost(const std::string& mailDir, const std::string& list, bool keepGoing = false) {
+    m_source.m_nOnError = keepGoing ? OnErrorKeepGoing : OnErrorStop;
     m_source.m_strMailDir = mailDir;
     m_source.m_strAddressFile = list;
     m_source.m_strSubject = kSubject;
@@ -84,15 +87,21 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 }
 
 // One batch run in `dir` (holding mail/ and list.txt); false when it failed.
-bool RunBatch(const fs::path& dir, unsigned int port) {
+bool RunBatch(const fs::path& dir, unsigned int port, bool keepGoing = false) {
   const fs::path start = fs::current_path();
   fs::current_path(dir);
-  CBenchHost host("mail", "list.txt");
+  CBenchHost host("mail", "list.txt", keepGoing);
   CBatchRun run(host);
   run.SetSmtpPortForTests(port);
   run.Run();
   fs::current_path(start);
   if (!run.m_strError.empty()) std::fprintf(stderr, "batch run failed: %s\n", run.m_strError.c_str());
+  if (keepGoing && run.Outcome().m_nDelivered != host.m_lastProgress.m_nTotal) {
+    std::fprintf(stderr, "keep-going run delivered %lld of %lld\n",
+                 static_cast<long long>(run.Outcome().m_nDelivered),
+                 static_cast<long long>(host.m_lastProgress.m_nTotal));
+    return false;
+  }
   if (host.m_nProgressCalls < 2 * host.m_lastProgress.m_nTotal) {
     std::fprintf(stderr, "batch run reported progress %ld times\n", host.m_nProgressCalls);
     return false;
@@ -133,9 +142,10 @@ void MeasureJournal(const fs::path& dir) {
               kept, static_cast<long long>(kJournalSyncPeriod.count()), each);
 }
 
-// The child of the memory measurement: one run of one large mail to one address.
-int MemoryChild(const char* dir, const char* port) {
-  return RunBatch(dir, static_cast<unsigned int>(std::atoi(port))) ? 0 : 1;
+// The child of the memory measurements: one run of one large mail to one
+// address, or one keep-going run.
+int MemoryChild(const char* dir, const char* port, bool keepGoing) {
+  return RunBatch(dir, static_cast<unsigned int>(std::atoi(port)), keepGoing) ? 0 : 1;
 }
 
 // 2 KB of text in 32 lines of 64 bytes, CR LF on disk as the program keeps
@@ -152,11 +162,13 @@ std::string MailText(int tag) {
 
 // Peak resident memory of one large run, in KiB, from a child process that
 // runs only that; -1 when it failed.
-long LargeRunPeakKib(const char* self, const fs::path& dir, unsigned int port) {
+long LargeRunPeakKib(const char* self, const fs::path& dir, unsigned int port,
+                     bool keepGoing = false) {
   const std::string portText = std::to_string(port);
   const pid_t pid = fork();
   if (pid == 0) {
-    execl(self, self, "--memory-child", dir.c_str(), portText.c_str(), static_cast<char*>(nullptr));
+    execl(self, self, keepGoing ? "--keep-going-child" : "--memory-child", dir.c_str(),
+          portText.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
@@ -187,9 +199,13 @@ void WriteLargeMail(const fs::path& path, std::uintmax_t size) {
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--memory-child") == 0) {
-    return MemoryChild(argv[2], argv[3]);
+    return MemoryChild(argv[2], argv[3], false);
+  }
+  if (argc == 4 && std::strcmp(argv[1], "--keep-going-child") == 0) {
+    return MemoryChild(argv[2], argv[3], true);
   }
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 6;
+  const long keepGoingRecipients = argc > 2 ? std::atol(argv[2]) : 100000;
 
   const bool twoCores = std::thread::hardware_concurrency() > 1;
   benchsupport::CSmtpSink sink(twoCores ? 1 : 0);
@@ -259,6 +275,45 @@ int main(int argc, char** argv) {
   }
 
   MeasureJournal(dir);
+
+  // Keep-going runs with their record beside runs that stop at the first
+  // failure, alternating which goes first.
+  double stopTime = 0;
+  double keepGoingTime = 0;
+  for (int round = 0; round < rounds; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool keepGoing = (round + turn) % 2 == 1;
+      const auto start = Clock::now();
+      if (!RunBatch(dir, sink.Port(), keepGoing)) std::exit(1);
+      (keepGoing ? keepGoingTime : stopTime) += std::chrono::duration<double>(Clock::now() - start).count();
+    }
+  }
+  const double stopRate = perRound * rounds / stopTime;
+  const double keepGoingRate = perRound * rounds / keepGoingTime;
+  std::printf("onerror=0: %.0f messages/s; onerror=1 with record: %.0f messages/s; keep_going_ratio: %.3f "
+              "(record cost %.1f %%, target <= 5 %%)\n",
+              stopRate, keepGoingRate, keepGoingRate / stopRate, (stopRate / keepGoingRate - 1) * 100);
+
+  // A keep-going run to many recipients, in a child of its own: the record
+  // is written as it goes, never held.
+  if (keepGoingRecipients > 0) {
+    const fs::path many = dir / "many";
+    fs::create_directories(many / "mail");
+    WriteFile(many / "mail" / "notice.txt", MailText(0));
+    std::string addresses;
+    for (long i = 0; i < keepGoingRecipients; ++i) addresses += "u" + std::to_string(i) + "@example.com\r\n";
+    WriteFile(many / "list.txt", addresses);
+    addresses = std::string();
+    const auto start = Clock::now();
+    const long manyKib = LargeRunPeakKib(argv[0], many, sink.Port(), true);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (manyKib < 0) {
+      std::printf("keep-going run: failed\n");
+    } else {
+      std::printf("keep-going run: %ld recipients in %.1f s, peak resident %.1f MiB (target < 20)\n",
+                  keepGoingRecipients, seconds, manyKib / 1024.0);
+    }
+  }
 
   // One large mail to one address, in a child of its own.
   const fs::path large = dir / "large";

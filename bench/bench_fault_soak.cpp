@@ -121,5 +121,17 @@ int main(int argc, char** argv) {
   kills.m_strSenderProgram = POSTWING_SENDER;
   testsupport::JournalKillReport killReport;
   const bool journalHeld = kills.m_nKills <= 0 || testsupport::RunJournalKills(kills, killReport, stdout);
-  return held && journalHeld ? 0 : 1;
+
+  // Keep-going mode: the soak with the record, then the kills.
+  testsupport::SoakOptions keepGoing = options;
+  keepGoing.m_nSessions = options.m_nSessions / 2;
+  testsupport::KeepGoingSoakReport keepGoingReport;
+  const bool keepGoingHeld = keepGoing.m_nSessions <= 0 ||
+                             testsupport::RunKeepGoingSoak(keepGoing, keepGoingReport, stdout);
+  kills.m_bKeepGoing = true;
+  kills.m_nKills /= 2;
+  testsupport::JournalKillReport keepGoingKills;
+  const bool keepGoingJournalHeld =
+      kills.m_nKills <= 0 || testsupport::RunJournalKills(kills, keepGoingKills, stdout);
+  return held && journalHeld && keepGoingHeld && keepGoingJournalHeld ? 0 : 1;
 }

@@ -37,6 +37,8 @@ endforeach()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/runtime/help ${PROJECT_SOURCE_DIR}/runtime/mail
         DESTINATION ${CMAKE_INSTALL_DATADIR}/postwing)
 install(FILES ${PROJECT_SOURCE_DIR}/runtime/address.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/postwing)
+# The settings a new folder starts with: the sample mail folder and list, keep-going on.
+install(FILES ${PROJECT_SOURCE_DIR}/runtime/ini/Stmp.Ini DESTINATION ${CMAKE_INSTALL_DATADIR}/postwing/ini)
 
 # Manual pages, English and Chinese; the launcher's page is the program's.
 foreach(lang_dir IN ITEMS "" "zh_CN/")

@@ -76,7 +76,9 @@ platform::CTcpListener& Listener() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::CInput input(data, size);
-  const bool ehloMode = (input.Byte() & 1) != 0;
+  const std::uint8_t mode = input.Byte();
+  const bool ehloMode = (mode & 1) != 0;
+  const bool keepGoing = (mode & 2) != 0;
   CMailItem item;
   item.m_strSender = "from@example.com";
   item.AddRecipientList(input.Text());
@@ -93,8 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::thread server(Serve, std::ref(Listener()), std::cref(replies), std::ref(record));
   bool connected = false;
   bool sent = false;
+  SmtpSessionLog log;
   {
     CSMTP session("127.0.0.1", Listener().Port());
+    session.SetKeepGoing(keepGoing);
     if (ehloMode) {
       SmtpSecurity security;
       security.m_nMode = SecurityPlainEhlo;
@@ -105,6 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       sent = session.SendMail(item);
       if (sent) session.Disconnect();
     }
+    log = session.Log();
   }
   server.join();
 
@@ -112,6 +117,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       GreetingNamesEsmtp(replies[0].c_str())) {
     FUZZ_CHECK(!connected);  // an ESMTP server is taken to want a login
   }
+  // The log never claims a message taken that the server did not receive
+  // whole, and a failed session always names its step.
+  if (log.m_bMessageAccepted) FUZZ_CHECK(record.m_bMessageEnded && log.m_nMessageCode == 250);
+  if (!sent) FUZZ_CHECK(log.m_failure != SmtpFailure::None || !log.m_recipients.empty());
+  if (log.m_failure != SmtpFailure::None) FUZZ_CHECK(log.m_failedStep != SmtpStep::None);
   if (sent) {
     FUZZ_CHECK(record.m_bMessageEnded);
     FUZZ_CHECK(record.m_strReceived.find("\r\n\r\n" + item.m_strBody + "\r\n.\r\n") != std::string::npos);

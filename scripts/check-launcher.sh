@@ -40,6 +40,9 @@ same() { cmp -s "$1" "$2" || fail "$2 differs from $1"; }
 # First start: the folder is made with everything the program and the user need.
 start
 [ -d "$F/ini" ] || fail "no ini/"
+same "$SHARE/ini/Stmp.Ini" "$F/ini/Stmp.Ini"
+grep -q '^onerror=1' "$F/ini/Stmp.Ini" || fail "the new folder's settings do not keep going past failures"
+[ "$(stat -c %a "$F/ini/Stmp.Ini")" = 600 ] || fail "the new settings file is readable by others"
 [ -f "$F/运行报告.txt" ] && [ ! -s "$F/运行报告.txt" ] || fail "运行报告.txt missing or not empty"
 same "$SHARE/help/index.htm" "$F/help/index.htm"
 same "$SHARE/address.txt" "$F/address.txt"
@@ -49,11 +52,13 @@ stop
 # Second start: the user's changes stay, a removed report file stays removed,
 # the help document is the installed one again.
 echo "li@example.com" >>"$F/address.txt"
+printf '[maildir]\r\nonerror=0\r\n' >"$F/ini/Stmp.Ini"
 cp "$F/address.txt" "$F/address.expected"
 rm "$F/运行报告.txt"
 echo "old help" >"$F/help/index.htm"
 start
 same "$F/address.expected" "$F/address.txt"
+grep -q '^onerror=0' "$F/ini/Stmp.Ini" || fail "the launcher changed the user's settings"
 [ ! -e "$F/运行报告.txt" ] || fail "the removed 运行报告.txt was made again"
 same "$SHARE/help/index.htm" "$F/help/index.htm"
 stop

@@ -36,12 +36,16 @@ build() {  # preset [targets...]
   cmake --build --preset "$preset" "$@"
 }
 
-# Lays out the folder the window program runs in: ini/, help/, an empty report
-# file and a small sample mail folder and address list, as a new user needs.
+# Lays out the folder the window program runs in: ini/ with settings naming
+# the samples, help/, an empty report file and a small sample mail folder and
+# address list, as a new user needs; nothing already there is replaced.
 prepare_runtime() {
   local dir=$1
   mkdir -p "$dir"
   cp -rn runtime/. "$dir"/
+  # The settings file will hold the password: readable by its owner only, as
+  # the program makes it. Only the untouched sample is changed.
+  if cmp -s runtime/ini/Stmp.Ini "$dir/ini/Stmp.Ini"; then chmod 600 "$dir/ini/Stmp.Ini"; fi
 }
 
 cmd_run() {

@@ -11,7 +11,7 @@
 #include "platform/dirs.h"
 #include "platform/textfile.h"
 #include "smtp/mail_item.h"
-#include "smtp/smtp_session.h"
+#include "dispatch/message_send.h"
 
 namespace {
 
@@ -70,6 +70,7 @@ void CBatchRun::Run() {
   m_nMailCount = 0;
   m_nAddressCount = 0;
   m_bStopped = false;
+  m_outcome = RunOutcome();
   CRunTracker tracker(m_host);
   m_pTracker = &tracker;
 
@@ -79,6 +80,8 @@ void CBatchRun::Run() {
       entries.empty()) {
     message = T().mailDir + " <" + mailDir + "> " + T().noMail;
     m_strError = T().emptyFolder;
+  } else if (source.KeepGoing() || m_bRetryFailed) {
+    message = RunKeepGoing(entries, source);
   } else {
     bool allSent = tracker.Start(m_startDir, source, m_bResume != 0, m_strError);
     for (auto entry = entries.begin(); allSent && entry != entries.end(); ++entry) {
@@ -157,39 +160,34 @@ bool CBatchRun::SendMessage(std::string recipients, const std::string& subject,
   if (m_pTracker->SkipMessage()) return true;
   if (!m_pTracker->Ready()) return false;
   ++m_nAddressCount;
-  if (!SendToRecipients(std::move(recipients), subject, body)) return false;
+  if (!SendToRecipients(std::move(recipients), subject, body)) {
+    // The server took the message for the line's other recipients: a run
+    // continued later must not send it again.
+    if (m_bMessageTaken) m_pTracker->Accepted();
+    return false;
+  }
   m_pTracker->Accepted();
   return true;
 }
 
 bool CBatchRun::SendToRecipients(std::string recipients, std::string subject, std::string body) {
-  const CSmtpAccount account = m_host.TakeSmtpAccount();
-  CSMTP smtp(account.m_strServer, m_nSmtpPort != 0 ? m_nSmtpPort : account.Port());
-  SmtpSecurity security;
-  security.m_nMode = account.Security();
-  security.m_strCaFile = account.m_strCaFile;
-  if (!security.m_strCaFile.empty() && !m_strStartDir.empty()) {
-    security.m_strCaFile = platform::ResolveUnder(m_strStartDir, security.m_strCaFile);
-  }
-  smtp.SetSecurity(security);
   CMailItem item;
-  item.m_strSender = account.m_strMail;
   item.AddRecipientList(std::move(recipients));
   item.m_strSubject = std::move(subject);
   item.m_strBody = std::move(body);
   m_strError.clear();
-  if (account.m_bAuth) {
-    SmtpLogin login;
-    login.m_bLogin = 1;
-    login.m_strUser = account.m_strName;
-    login.m_strPassword = account.m_strPassword;
-    smtp.SetLogin(login);
-  }
-  if (!smtp.Connect() || !smtp.SendMail(item) || !smtp.Disconnect()) {
-    m_strError += smtp.GetErrorText();
-    return false;
-  }
-  return true;
+  SmtpSessionLog log;
+  const bool sent = SendOneMessage(Target(), item, m_strError, &log);
+  m_bMessageTaken = log.m_bMessageAccepted;
+  return sent;
+}
+
+MessageTarget CBatchRun::Target() const {
+  MessageTarget target;
+  target.m_account = m_host.TakeSmtpAccount();
+  target.m_nPort = m_nSmtpPort;
+  target.m_strStartDir = m_strStartDir;
+  return target;
 }
 
 void CBatchRun::ReadMailText(std::string fileName, std::string& body) {

@@ -1,13 +1,18 @@
 // One batch run: every file of the mail folder to every line of the address
-// list, one SMTP session per message, stopping at the first failure; then the
-// end cue, the outcome message and one line in the report file.
+// list, one SMTP session per message, stopping at the first failure or, with
+// "onerror"=1, going past failures with a record of every recipient
+// (CKeepGoingRun); then the end cue, the outcome message and one line in the
+// report file.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "dispatch/run_clock.h"
 #include "dispatch/run_control.h"
+#include "platform/dirs.h"
 #include "settings/mail_source.h"
 #include "settings/smtp_account.h"
 #include "settings/sound_settings.h"
@@ -35,15 +40,31 @@ class CBatchHost {
   // Whether a stop has been asked for (a StopLevel); asked before every
   // message, during the pace's pauses and while a socket waits.
   virtual int StopLevel() { return StopNone; }
+  // The clock the run's waits go by (the pace, back-off, retries).
+  virtual CRunClock& RunClock() { return RealRunClock(); }
 };
 
 class CRunTracker;
+struct KeepGoingSummary;
+
+// What a keep-going run ("onerror"=1) came to, beside the error text.
+struct RunOutcome {
+  bool m_bKeepGoing = false;        // the run went past failures and kept a record
+  std::int64_t m_nDelivered = 0;    // mail file x recipient
+  std::int64_t m_nUndelivered = 0;  // refused, still failing or not sent
+  bool m_bFailed = false;           // the run ended on a failure
+  std::string m_strRecordPath;      // the record's full path (code page); "" without one
+  std::string m_strRecordName;      // "发送记录/…csv", as the report line names it
+};
 
 class CBatchRun {
  public:
   explicit CBatchRun(CBatchHost& host);
 
   void Run();
+  // One run with m_bRetryFailed set: sends again what did not arrive, from
+  // the newest record (the report page's 重发未送达).
+  void RunRetryFailed();
   // Sends one mail file of the working directory to every address line. The
   // run passes the names the folder listing gave, as native paths.
   bool SendMailFile(std::string fileName);
@@ -57,6 +78,10 @@ class CBatchRun {
   // Continue the run the journal describes, after its last accepted message,
   // instead of starting again.
   int m_bResume = 0;
+  // Send again, from the newest record, every mail file x recipient that was
+  // still failing or not sent (never a refused one), with the settings and
+  // mail files as they are now; the run keeps a record of its own.
+  int m_bRetryFailed = 0;
   std::string m_strError;
   std::int32_t m_nMailCount = 0;
   std::int32_t m_nAddressCount = 0;
@@ -66,6 +91,8 @@ class CBatchRun {
 
   // Whether the last Run ended because a stop was asked for.
   bool Stopped() const { return m_bStopped; }
+  // What the last Run came to, per recipient (keep-going runs).
+  const RunOutcome& Outcome() const { return m_outcome; }
 
   // For tests only: the SMTP port of every session, instead of the account's.
   void SetSmtpPortForTests(unsigned int port) { m_nSmtpPort = port; }
@@ -86,11 +113,23 @@ class CBatchRun {
   // Sends one address line, unless a continued run had sent it; false when
   // it failed or a stop was asked for.
   bool SendMessage(std::string recipients, const std::string& subject, const std::string& body);
+  // The keep-going run over the folder's entries; sets the outcome and the
+  // error text and returns the final message's text.
+  std::string RunKeepGoing(const std::vector<platform::DirEntry>& entries,
+                           const CMailSource& source);
+  // The run's end for a keep-going run: error text, report status, message.
+  std::string FinishKeepGoing(const KeepGoingSummary& summary);
+  // A keep-going run that could not begin: the error, the cue, the message.
+  std::string FailKeepGoing(const std::string& error);
+
+  struct MessageTarget Target() const;
 
   CBatchHost& m_host;
   CRunTracker* m_pTracker = nullptr;  // while Run works
   bool m_bStopped = false;
+  RunOutcome m_outcome;
   unsigned int m_nSmtpPort = 0;  // 0: the account's port
-  bool m_bMailTextRead = false;  // whether the last ReadMailText opened its file
+  bool m_bMailTextRead = false;
+  bool m_bMessageTaken = false;  // the server took the last message, whatever SendToRecipients said  // whether the last ReadMailText opened its file
   std::filesystem::path m_startDir;  // as the system gave it; empty if unknown
 };

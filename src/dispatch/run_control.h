@@ -14,6 +14,14 @@ struct RunProgress {
   std::int64_t m_nDone = 0;         // accepted by the server, skipped ones included
   std::int64_t m_nSentThisRun = 0;  // accepted in this run
   bool m_bSending = false;          // message m_nDone + 1 is in progress
+  // Keep-going runs: mail file x recipient outcomes so far (excluded and
+  // duplicate ones count in neither).
+  std::int64_t m_nDelivered = 0;
+  std::int64_t m_nUndelivered = 0;
+  // While the run waits to try messages again: how many wait, and the
+  // seconds until the next try (reported about once a second); 0 otherwise.
+  std::int64_t m_nRetryWaiting = 0;
+  std::int64_t m_nRetrySeconds = 0;
 };
 
 // How hard a stop has been asked for.

@@ -1,5 +1,6 @@
 #include "dispatch/run_journal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -14,6 +15,8 @@ const char kJournalName[] = "Send.Jnl";
 const char kMagic[] = "Postwing send journal 1";
 const char kEnd[] = "end";
 const char kAcceptedMark = '.';
+const char kPendingMark = 'T';
+const char kSettledMark = 'F';
 
 // Names and texts as one word, never empty: "=" and the text, with bytes
 // outside printable ASCII, blanks and "%" as "%XX".
@@ -74,7 +77,8 @@ std::string FormatJournalHeader(const RunInputs& inputs) {
   return text + kEnd + "\n";
 }
 
-bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done) {
+bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done,
+                  std::vector<JournalPending>* pending) {
   inputs = RunInputs();
   done = 0;
   std::size_t at = 0;
@@ -116,10 +120,33 @@ bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done
   }
   // Only whole marks count: a machine that stopped while the file grew may
   // leave anything after them.
-  while (at < text.size() && text[at] == kAcceptedMark) {
-    ++done;
+  std::vector<JournalPending> open;
+  while (at < text.size()) {
+    if (text[at] == kAcceptedMark) {
+      ++done;
+      ++at;
+      continue;
+    }
+    if (text[at] != kPendingMark && text[at] != kSettledMark) break;
+    const bool queued = text[at] == kPendingMark;
     ++at;
+    if (!nextLine(line)) break;
+    std::istringstream in(line);
+    std::string file;
+    std::string entry;
+    JournalPending recipient;
+    if (!(in >> file >> entry) || !Decode(file, recipient.m_strMailFile) ||
+        !Decode(entry, recipient.m_strRecipient)) {
+      break;
+    }
+    if (queued) {
+      open.push_back(std::move(recipient));
+    } else {
+      const auto found = std::find(open.begin(), open.end(), recipient);
+      if (found != open.end()) open.erase(found);
+    }
   }
+  if (pending != nullptr) *pending = std::move(open);
   return true;
 }
 
@@ -167,16 +194,23 @@ RunInputs ReadRunInputs(const std::filesystem::path& startDir, const CMailSource
   return inputs;
 }
 
+bool JournalLeavesWork(std::int64_t done, std::int64_t total,
+                       const std::vector<JournalPending>& pending) {
+  if (!pending.empty()) return true;
+  return done > 0 && done < total;
+}
+
 ResumePoint FindResumePoint(const std::filesystem::path& startDir, const CMailSource& source) {
   ResumePoint point;
   std::string text;
   RunInputs journal;
+  std::vector<JournalPending> pending;
   if (!platform::ReadWholeFile(JournalPath(startDir), text) ||
-      !ParseJournal(text, journal, point.m_nDone)) {
+      !ParseJournal(text, journal, point.m_nDone, &pending)) {
     return point;
   }
   point.m_nTotal = journal.m_nTotal;
-  if (point.m_nDone <= 0 || point.m_nDone >= journal.m_nTotal) return point;
+  if (!JournalLeavesWork(point.m_nDone, journal.m_nTotal, pending)) return point;
   point.m_state =
       journal == ReadRunInputs(startDir, source) ? ResumePoint::Same : ResumePoint::Changed;
   return point;
@@ -196,11 +230,26 @@ bool CRunJournal::Continue(const std::filesystem::path& path) {
   return m_file.OpenForAppend(path);
 }
 
-void CRunJournal::Accepted() {
+void CRunJournal::Accepted() { AppendMark(std::string_view(&kAcceptedMark, 1)); }
+
+void CRunJournal::Note(const std::vector<JournalPending>& settled,
+                       const std::vector<JournalPending>& pending, bool accepted) {
+  std::string marks;
+  auto line = [&marks](char mark, const JournalPending& recipient) {
+    marks += mark;
+    marks += " " + Encode(recipient.m_strMailFile) + " " + Encode(recipient.m_strRecipient) + "\n";
+  };
+  for (const JournalPending& recipient : settled) line(kSettledMark, recipient);
+  for (const JournalPending& recipient : pending) line(kPendingMark, recipient);
+  if (accepted) marks += kAcceptedMark;
+  if (!marks.empty()) AppendMark(marks);
+}
+
+void CRunJournal::AppendMark(std::string_view mark) {
   if (!m_file.IsOpen()) return;
   // A failed write leaves the mark out: the message would be sent again,
   // never skipped.
-  m_file.Append(std::string_view(&kAcceptedMark, 1));
+  m_file.Append(mark);
   m_bUnsynced = true;
   const auto now = std::chrono::steady_clock::now();
   if (now - m_lastSync >= kJournalSyncPeriod) {

@@ -49,10 +49,21 @@ std::filesystem::path JournalPath(const std::filesystem::path& startDir);
 
 // The header text for `inputs`, and its reading back.
 std::string FormatJournalHeader(const RunInputs& inputs);
+// A recipient of a keep-going run that failed for a temporary reason and had
+// not been tried to the end: a line "T" when it was queued, "F" when its
+// outcome became final.
+struct JournalPending {
+  std::string m_strMailFile;  // bare name in the mail folder (code page)
+  std::string m_strRecipient;  // the address list's form
+  bool operator==(const JournalPending&) const = default;
+};
+
 // Reads a journal's text: its header into `inputs`, the count of "." after
-// it into `done`. False when the header is not whole (a journal being
-// replaced when the machine stopped, or no journal at all).
-bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done);
+// it into `done` and, when asked, the recipients still pending into
+// `pending`. False when the header is not whole (a journal being replaced
+// when the machine stopped, or no journal at all).
+bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done,
+                  std::vector<JournalPending>* pending = nullptr);
 
 // Non-blank lines (after trimming) of a text file, read one line at a time;
 // false when the file cannot be opened.
@@ -62,6 +73,11 @@ bool CountAddressLines(const std::filesystem::path& path, std::int64_t& lines);
 // folder and address list named in `source`, relative to `startDir` unless
 // absolute. An unreadable folder or list counts as empty.
 RunInputs ReadRunInputs(const std::filesystem::path& startDir, const CMailSource& source);
+
+// Whether a journal leaves something to continue: messages after the last one
+// dealt with (but not before the first), or recipients still pending.
+bool JournalLeavesWork(std::int64_t done, std::int64_t total,
+                       const std::vector<JournalPending>& pending);
 
 // Whether a run can continue the one the journal describes.
 struct ResumePoint {
@@ -84,8 +100,14 @@ class CRunJournal {
   bool Begin(const std::filesystem::path& path, const RunInputs& inputs);
   // Goes on with the journal at `path`, whose count the run continues.
   bool Continue(const std::filesystem::path& path);
-  // One more message accepted.
+  // One more message accepted (in a keep-going run: dealt with).
   void Accepted();
+  // In one write: the recipients whose outcome became final, those queued
+  // to be tried again, and, when `accepted`, one more message dealt with;
+  // so that a crash never leaves a message marked without its queued
+  // recipients, nor the reverse.
+  void Note(const std::vector<JournalPending>& settled, const std::vector<JournalPending>& pending,
+            bool accepted);
   // The run finished: the journal goes.
   void Remove();
   // The run ended otherwise: the journal stays, flushed.
@@ -96,4 +118,6 @@ class CRunJournal {
   std::filesystem::path m_path;
   std::chrono::steady_clock::time_point m_lastSync;
   bool m_bUnsynced = false;
+
+  void AppendMark(std::string_view mark);
 };

@@ -1,18 +1,8 @@
 #include "dispatch/run_pace.h"
 
 #include <algorithm>
-#include <thread>
 
-#include "platform/net.h"
-
-namespace {
-
-// As long as one slice of a socket wait, so the window repaints as often.
-constexpr std::chrono::milliseconds kPaceSlice{50};
-
-}  // namespace
-
-CRunPace::CRunPace(int perMinute) {
+CRunPace::CRunPace(int perMinute, CRunClock& clock) : m_clock(&clock) {
   if (perMinute > 0) {
     m_interval = std::chrono::duration_cast<Clock::duration>(std::chrono::minutes(1)) / perMinute;
   }
@@ -20,14 +10,17 @@ CRunPace::CRunPace(int perMinute) {
 
 bool CRunPace::WaitTurn(const std::function<bool()>& stop) {
   if (stop && stop()) return false;
-  if (m_last && m_interval > Clock::duration::zero()) {
-    const Clock::time_point turn = *m_last + m_interval;
-    for (Clock::time_point now = Clock::now(); now < turn; now = Clock::now()) {
-      std::this_thread::sleep_for(std::min<Clock::duration>(turn - now, kPaceSlice));
-      platform::RunNetWaitHook();
-      if (stop && stop()) return false;
-    }
+  std::optional<Clock::time_point> turn = m_holdUntil;
+  const Clock::duration interval = std::max(m_interval, m_gap);
+  if (m_last && interval > Clock::duration::zero()) {
+    turn = std::max(turn.value_or(*m_last), *m_last + interval);
   }
-  m_last = Clock::now();
+  if (turn && !m_clock->WaitUntil(*turn, stop, nullptr)) return false;
+  m_holdUntil.reset();
+  m_last = m_clock->Now();
   return true;
 }
+
+void CRunPace::WidenGap(Clock::duration gap) { m_gap = std::max(m_gap, gap); }
+
+void CRunPace::HoldFor(Clock::duration hold) { m_holdUntil = m_clock->Now() + hold; }

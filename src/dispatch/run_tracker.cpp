@@ -28,7 +28,7 @@ CRunTracker::~CRunTracker() { platform::SetNetWaitAbandon(nullptr); }
 
 bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource& source,
                         bool resume, std::string& error) {
-  m_pace = CRunPace(source.m_nRate);
+  m_pace = CRunPace(source.m_nRate, m_host.RunClock());
   RunInputs inputs;
   if (startDir.empty()) {
     // Where the start directory cannot be told, neither can the names under it.
@@ -50,8 +50,9 @@ bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource
     std::string text;
     RunInputs journal;
     std::int64_t done = 0;
-    if (!platform::ReadWholeFile(path, text) || !ParseJournal(text, journal, done) || done <= 0 ||
-        done >= journal.m_nTotal) {
+    m_pending.clear();
+    if (!platform::ReadWholeFile(path, text) || !ParseJournal(text, journal, done, &m_pending) ||
+        !JournalLeavesWork(done, journal.m_nTotal, m_pending)) {
       error = T().nothingToResume;
       return false;
     }
@@ -71,6 +72,15 @@ bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource
   }
   Report();
   return true;
+}
+
+void CRunTracker::StartCounted(const CMailSource& source, std::int64_t total) {
+  m_pace = CRunPace(source.m_nRate, m_host.RunClock());
+  m_progress = RunProgress();
+  m_progress.m_nTotal = total;
+  m_nPerFile = 0;
+  m_nToSkip = 0;
+  Report();
 }
 
 bool CRunTracker::SkipFile() {
@@ -101,6 +111,39 @@ void CRunTracker::Accepted() {
   ++m_progress.m_nDone;
   ++m_progress.m_nSentThisRun;
   m_progress.m_bSending = false;
+  Report();
+}
+
+CRunClock& CRunTracker::Clock() { return m_host.RunClock(); }
+
+bool CRunTracker::ReadyAgain() {
+  if (!m_pace.WaitTurn([this] { return StopAsked(); })) {
+    m_bStopped = true;
+    return false;
+  }
+  return true;
+}
+
+void CRunTracker::Note(const std::vector<JournalPending>& settled,
+                       const std::vector<JournalPending>& pending, bool accepted) {
+  m_journal.Note(settled, pending, accepted);
+  if (!accepted) return;
+  ++m_progress.m_nDone;
+  ++m_progress.m_nSentThisRun;
+  m_progress.m_bSending = false;
+  Report();
+}
+
+void CRunTracker::ShowCounts(std::int64_t delivered, std::int64_t undelivered) {
+  if (m_progress.m_nDelivered == delivered && m_progress.m_nUndelivered == undelivered) return;
+  m_progress.m_nDelivered = delivered;
+  m_progress.m_nUndelivered = undelivered;
+  Report();
+}
+
+void CRunTracker::ShowWaiting(std::int64_t messages, std::int64_t seconds) {
+  m_progress.m_nRetryWaiting = messages;
+  m_progress.m_nRetrySeconds = messages > 0 ? seconds : 0;
   Report();
 }
 

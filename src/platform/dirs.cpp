@@ -38,4 +38,10 @@ std::uintmax_t NativeFileSizeOrZero(const std::filesystem::path& path) {
   return ec ? 0 : size;
 }
 
+bool MakeFolder(const std::filesystem::path& path) {
+  std::error_code error;
+  std::filesystem::create_directory(path, error);
+  return std::filesystem::is_directory(path, error);
+}
+
 }  // namespace platform

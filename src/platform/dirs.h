@@ -60,4 +60,8 @@ bool IsAbsolutePath(const std::string& path);
 std::uintmax_t FileSizeOrZero(const std::string& path);
 std::uintmax_t NativeFileSizeOrZero(const std::filesystem::path& path);
 
+// Makes the folder `path` unless it is there; false when it is not there
+// afterwards (no parents are made).
+bool MakeFolder(const std::filesystem::path& path);
+
 }  // namespace platform

@@ -2,19 +2,49 @@
 
 #include "settings/profile_file.h"
 
+namespace {
+
+const char kSection[] = "maildir";
+// What a missing key reads as: no value the fields could hold when present.
+const char kMissing[] = "";
+
+// Reads an integer key, or leaves `value` at its default when the key is missing.
+void ReadIntOrDefault(CProfileFile& file, const char* key, std::int32_t& value) {
+  std::string text = kMissing;
+  file.ReadString(kSection, key, text);
+  if (!text.empty()) file.ReadInt(kSection, key, value);
+}
+
+}  // namespace
+
 void CMailSource::ReadSettings() {
   CProfileFile file = SettingsFile();
-  file.ReadString("maildir", "maildir", m_strMailDir);
-  file.ReadString("maildir", "address", m_strAddressFile);
-  file.ReadString("maildir", "mailsubject", m_strSubject);
-  file.ReadInt("maildir", "rate", m_nRate);
+  file.ReadString(kSection, "maildir", m_strMailDir);
+  file.ReadString(kSection, "address", m_strAddressFile);
+  file.ReadString(kSection, "mailsubject", m_strSubject);
+  file.ReadInt(kSection, "rate", m_nRate);
   if (m_nRate < 0) m_nRate = 0;
+  m_nOnError = OnErrorStop;
+  file.ReadInt(kSection, "onerror", m_nOnError);
+  if (m_nOnError != OnErrorKeepGoing) m_nOnError = OnErrorStop;
+  m_nRetryMinutes = kDefaultRetryMinutes;
+  ReadIntOrDefault(file, "retry", m_nRetryMinutes);
+  if (m_nRetryMinutes < 0) m_nRetryMinutes = 0;
+  m_nMaxErrors = kDefaultMaxErrors;
+  ReadIntOrDefault(file, "maxerrors", m_nMaxErrors);
+  if (m_nMaxErrors <= 0) m_nMaxErrors = kDefaultMaxErrors;
+  m_strExcludeFile.clear();
+  file.ReadString(kSection, "exclude", m_strExcludeFile);
 }
 
 void CMailSource::WriteSettings() const {
   CProfileFile file = SettingsFile();
-  file.WriteString("maildir", "maildir", m_strMailDir);
-  file.WriteString("maildir", "address", m_strAddressFile);
-  file.WriteString("maildir", "mailsubject", m_strSubject);
-  file.WriteInt("maildir", "rate", m_nRate);
+  file.WriteString(kSection, "maildir", m_strMailDir);
+  file.WriteString(kSection, "address", m_strAddressFile);
+  file.WriteString(kSection, "mailsubject", m_strSubject);
+  file.WriteInt(kSection, "rate", m_nRate);
+  file.WriteInt(kSection, "onerror", m_nOnError);
+  file.WriteInt(kSection, "retry", m_nRetryMinutes);
+  file.WriteInt(kSection, "maxerrors", m_nMaxErrors);
+  file.WriteString(kSection, "exclude", m_strExcludeFile);
 }

@@ -4,9 +4,19 @@
 #include <cstdint>
 #include <string>
 
+// What a run does when a message or a recipient fails ("onerror").
+enum OnErrorMode {
+  OnErrorStop = 0,      // the first failure ends the run, nothing is recorded per message
+  OnErrorKeepGoing = 1, // refused recipients are recorded, temporary failures tried again
+};
+
+inline constexpr std::int32_t kDefaultRetryMinutes = 30;
+inline constexpr std::int32_t kDefaultMaxErrors = 10;
+
 class CMailSource {
  public:
-  // Reads "maildir", "address", "mailsubject" and "rate" into the fields.
+  // Reads "maildir", "address", "mailsubject", "rate", "onerror", "retry",
+  // "maxerrors" and "exclude" into the fields; a missing key gives its default.
   void ReadSettings();
   void WriteSettings() const;
 
@@ -16,4 +26,17 @@ class CMailSource {
   // At most this many messages a minute; 0 (also for a missing key or a
   // negative value) sends as fast as the server answers.
   std::int32_t m_nRate = 0;
+  // OnErrorMode; a missing key or any value but 1 stops at the first failure,
+  // so a file stored before the key existed behaves as before.
+  std::int32_t m_nOnError = OnErrorStop;
+  // Minutes, after the first pass, during which temporary failures are tried
+  // again (keep-going runs); missing: 30, 0 or negative: no retries.
+  std::int32_t m_nRetryMinutes = kDefaultRetryMinutes;
+  // A keep-going run ends after this many messages in a row were not
+  // delivered; missing, 0 or negative: 10.
+  std::int32_t m_nMaxErrors = kDefaultMaxErrors;
+  // Addresses never to send to, one a line; relative to the start directory.
+  std::string m_strExcludeFile;
+
+  bool KeepGoing() const { return m_nOnError == OnErrorKeepGoing; }
 };

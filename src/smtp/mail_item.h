@@ -23,6 +23,7 @@ class CMailItem {
   // Copies recipient `index`; false (outputs untouched) when out of range.
   bool GetRecipient(std::string& address, std::string& name, int index) const;
   int GetRecipientCount() const;
+  const std::vector<MailRecipient>& Recipients() const { return m_recipients; }
   // Parses a ";"-separated list of bare addresses or "name<address>" entries
   // and appends them. A NUL byte ends the list. False on an entry whose first ">" is missing or stands
   // before its "<"; entries before it stay added.

@@ -1,14 +1,13 @@
 #include "smtp/smtp_session.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <vector>
 
 #include "platform/codepage.h"
 #include "smtp/base64.h"
 #include "smtp/mime_header.h"
 #include "smtp/smtp_reply.h"
+#include "smtp/smtp_session_texts.h"
 
 namespace {
 
@@ -25,35 +24,14 @@ constexpr ReplyRow kReplyTable[] = {
     {221, "SMTP server didn't terminate session"},
 };
 
-const char kSocketError[] = "Socket Error";
-const char kMustBeConnected[] = "Must be connected";
 const char kMailerLine[] = "X-Mailer: CSMTP class for MFC\r\n";
 // How long the QUIT to a server given up on may wait to go out.
 constexpr int kQuitAfterAbandonMs = 1000;
-
-// The session's own messages, in the program's code page.
-struct SessionTexts {
-  std::string m_strNoSocket = platform::FromUtf8("无法建立socket.");
-  std::string m_strNoConnection = platform::FromUtf8("无法连接邮件服务器.");
-  std::string m_strNoResponse = platform::FromUtf8("邮件服务器无响应.");
-  std::string m_strNeedsLogin = platform::FromUtf8("邮件服务器(SMTP)需要验证.");
-  std::string m_strLoginRefused = platform::FromUtf8("邮件服务器(SMTP)验证失败.");
-  std::string m_strNoRecipients = platform::FromUtf8("邮件没有收件人.");
-  std::string m_strNoStartTls = platform::FromUtf8("邮件服务器不支持安全连接(STARTTLS).");
-  std::string m_strNoAuth = platform::FromUtf8("邮件服务器不支持验证.");
-  std::string m_strTlsFailed = platform::FromUtf8("安全连接失败: ");
-  std::string m_strStartTlsRefused = platform::FromUtf8("服务器拒绝STARTTLS ");
-};
 
 // A reply of the EHLO modes may not grow beyond this while it is read.
 constexpr std::size_t kWholeReplyLimit = 64 * 1024;
 // The receive size of the EHLO modes.
 constexpr std::size_t kReceiveChunk = 4096;
-
-const SessionTexts& Texts() {
-  static const SessionTexts texts;
-  return texts;
-}
 
 SmtpTimeouts& ProcessTimeouts() {
   static SmtpTimeouts timeouts;
@@ -72,27 +50,32 @@ std::size_t WholeReplyLength(const std::string& text) {
   return 0;
 }
 
-std::string UpperAscii(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// Splits `text` at blanks.
-std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t start = text.find_first_not_of(" \t", at);
-    if (start == std::string::npos) break;
-    std::size_t end = text.find_first_of(" \t", start);
-    if (end == std::string::npos) end = text.size();
-    words.push_back(text.substr(start, end - start));
-    at = end;
-  }
-  return words;
-}
-
 }  // namespace
+
+namespace smtp_detail {
+
+const SessionTexts& Texts() {
+  static const SessionTexts texts{
+      platform::FromUtf8("无法建立socket."),
+      platform::FromUtf8("无法连接邮件服务器."),
+      platform::FromUtf8("邮件服务器无响应."),
+      platform::FromUtf8("邮件服务器(SMTP)需要验证."),
+      platform::FromUtf8("邮件服务器(SMTP)验证失败."),
+      platform::FromUtf8("邮件没有收件人."),
+      platform::FromUtf8("邮件服务器不支持安全连接(STARTTLS)."),
+      platform::FromUtf8("邮件服务器不支持验证."),
+      platform::FromUtf8("安全连接失败: "),
+      platform::FromUtf8("服务器拒绝STARTTLS "),
+      platform::FromUtf8("收件人 <"),
+      platform::FromUtf8("> 被拒收: "),
+      platform::FromUtf8("> 暂时失败: "),
+  };
+  return texts;
+}
+
+}  // namespace smtp_detail
+
+using namespace smtp_detail;
 
 CSMTP::CSMTP(std::string server, unsigned int port)
     : m_strError("OK"),
@@ -119,6 +102,8 @@ void CSMTP::SetLogin(const SmtpLogin& login) {
   m_strPassword = login.m_strPassword;
 }
 
+void CSMTP::SetKeepGoing(bool keepGoing) { m_bKeepGoing = keepGoing; }
+
 void CSMTP::SetSecurity(const SmtpSecurity& security) {
   m_security = security;
   if (m_security.m_nMode < SecurityNone || m_security.m_nMode > SecurityPlainEhlo) {
@@ -132,176 +117,6 @@ std::string CSMTP::GetErrorText() const { return m_strError; }
 std::string CSMTP::GetServer() const { return m_strServer; }
 unsigned int CSMTP::GetPort() const { return m_nPort; }
 
-bool CSMTP::Connect() {
-  if (m_bConnected) return true;
-  m_bConnected = 1;
-  m_bStalled = false;
-  m_bAbandoned = false;
-  m_strPending.clear();
-  m_extensions = Extensions{};
-  if (!m_socket.Create()) {
-    m_strError = Texts().m_strNoSocket;
-    m_bConnected = 0;
-    return false;
-  }
-  if (!m_socket.Connect(m_strServer, m_nPort, m_timeouts.m_nConnectMs)) {
-    m_strError = Texts().m_strNoConnection;
-    CloseSocket();
-    return false;
-  }
-  if (m_security.m_nMode == SecurityTls && !StartTls()) return false;
-  if (!ExpectReply(ReplyGreeting)) {
-    m_strError = Texts().m_strNoResponse;
-    CloseSocket();
-    return false;
-  }
-  if (m_security.m_nMode != SecurityNone) return OpenExtended();
-  DetectEsmtp();
-  std::string host = platform::LocalHostName(80);
-  if (host.empty()) host = "localhost";
-  SendText("HELO " + host + "\r\n");
-  if (!ExpectReply(ReplyOk)) {
-    CloseSocket();
-    return false;
-  }
-  if (m_bEsmtp && !m_bLogin) {
-    // The socket stays open until the object goes; no QUIT is sent.
-    m_strError = Texts().m_strNeedsLogin;
-    m_bConnected = 0;
-    return false;
-  }
-  if (m_bLogin) return LogIn();
-  return true;
-}
-
-// AUTH LOGIN: only the reply to the password decides.
-bool CSMTP::LogIn() {
-  std::string reply;
-  SendText("AUTH LOGIN\r\n");
-  ReadReply(reply);
-  SendText(Base64Encode(m_strUser) + "\r\n");
-  ReadReply(reply);
-  SendText(Base64Encode(m_strPassword) + "\r\n");
-  if (!ReadReply(reply)) {
-    m_bConnected = 0;
-  } else if (reply.compare(0, 3, "235") != 0) {
-    m_strError = Texts().m_strLoginRefused;
-    m_bConnected = 0;
-  }
-  return m_bConnected != 0;
-}
-
-bool CSMTP::OpenExtended() {
-  if (!Hello(true)) return Abandon();
-  if (m_security.m_nMode == SecurityStartTls) {
-    if (!m_extensions.m_bStartTls) {
-      m_strError = Texts().m_strNoStartTls;
-      return Abandon();
-    }
-    SendText("STARTTLS\r\n");
-    if (!ExpectReply(ReplyGreeting)) {
-      if (m_strError != kSocketError) {
-        m_strError = Texts().m_strTlsFailed + Texts().m_strStartTlsRefused +
-                     WithoutLineBreaks(m_strWholeReply);
-      }
-      return Abandon();
-    }
-    // Whatever came after the reply was sent before the handshake: never
-    // take it as an answer given over TLS.
-    m_strPending.clear();
-    if (!StartTls()) return false;
-    if (!Hello(false)) return Abandon();
-  }
-  if (!m_bLogin) return true;
-  if (!m_extensions.m_bAuthPlain && !m_extensions.m_bAuthLogin) {
-    m_strError = Texts().m_strNoAuth;
-    return Abandon();
-  }
-  if (!LogInOffered()) return Abandon();
-  return true;
-}
-
-bool CSMTP::Hello(bool helloFallback) {
-  std::string host = platform::LocalHostName(80);
-  if (host.empty()) host = "localhost";
-  m_extensions = Extensions{};
-  SendText("EHLO " + host + "\r\n");
-  if (ExpectReply(ReplyOk)) {
-    std::size_t start = 0;
-    for (std::size_t end; start < m_strWholeReply.size(); start = end + 1) {
-      end = m_strWholeReply.find('\n', start);
-      if (end == std::string::npos) end = m_strWholeReply.size();
-      if (end - start < 4) continue;
-      std::string line = m_strWholeReply.substr(start + 4, end - start - 4);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      std::vector<std::string> words = Words(UpperAscii(line));
-      if (words.empty()) continue;
-      if (words[0] == "STARTTLS") m_extensions.m_bStartTls = true;
-      // "AUTH PLAIN LOGIN", and the older "AUTH=LOGIN" form.
-      if (words[0] == "AUTH" || words[0].compare(0, 5, "AUTH=") == 0) {
-        if (words[0].size() > 5) words.push_back(words[0].substr(5));
-        for (const std::string& word : words) {
-          if (word == "PLAIN") m_extensions.m_bAuthPlain = true;
-          if (word == "LOGIN") m_extensions.m_bAuthLogin = true;
-        }
-      }
-    }
-    return true;
-  }
-  const int code = ReplyCode(m_szReply);
-  if (!helloFallback || (code != 500 && code != 502)) return false;
-  SendText("HELO " + host + "\r\n");
-  return ExpectReply(ReplyOk);
-}
-
-bool CSMTP::StartTls() {
-  const platform::TlsTarget target{m_strServer, m_nPort, m_security.m_strCaFile};
-  if (m_tls.Handshake(m_socket, target, m_timeouts.m_nReplyMs)) return true;
-  m_strError = Texts().m_strTlsFailed + m_tls.FailureReason();
-  CloseSocket();
-  return false;
-}
-
-// AUTH PLAIN when offered, else AUTH LOGIN; every step is checked.
-bool CSMTP::LogInOffered() {
-  if (m_extensions.m_bAuthPlain) {
-    std::string token;
-    token += '\0';
-    token += m_strUser;
-    token += '\0';
-    token += m_strPassword;
-    SendText("AUTH PLAIN " + Base64Encode(token) + "\r\n");
-    return ExpectLoginStep(235);
-  }
-  SendText("AUTH LOGIN\r\n");
-  if (!ExpectLoginStep(334)) return false;
-  SendText(Base64Encode(m_strUser) + "\r\n");
-  if (!ExpectLoginStep(334)) return false;
-  SendText(Base64Encode(m_strPassword) + "\r\n");
-  return ExpectLoginStep(235);
-}
-
-bool CSMTP::ExpectLoginStep(int code) {
-  if (!ReceiveReply(m_timeouts.m_nReplyMs)) {
-    m_strError = kSocketError;
-    return false;
-  }
-  if (ReplyCode(m_szReply) == code) return true;
-  m_strError = Texts().m_strLoginRefused;
-  return false;
-}
-
-bool CSMTP::Abandon() {
-  const std::string error = m_strError;
-  if (m_socket.IsOpen() && !m_bStalled) {
-    SendText("QUIT\r\n");
-    ReceiveReply(m_timeouts.m_nReplyMs);
-  }
-  CloseSocket();
-  m_strError = error;
-  return false;
-}
-
 bool CSMTP::SendMail(CMailItem& item) {
   if (!m_bConnected) {
     m_strError = kMustBeConnected;
@@ -314,6 +129,8 @@ bool CSMTP::SendMail(CMailItem& item) {
 bool CSMTP::PrepareMessage(CMailItem& item) {
   if (!item.BuildHeader()) {
     m_strError = Texts().m_strNoRecipients;
+    m_step = SmtpStep::Rcpt;
+    NoteFailure(SmtpFailure::Local);
     return false;
   }
   std::string& body = item.m_strBody;
@@ -333,25 +150,89 @@ bool CSMTP::SendTransaction(CMailItem& item) {
     m_strError = kMustBeConnected;
     return false;
   }
+  m_step = SmtpStep::Mail;
   SendText("MAIL From: <" + WithoutLineBreaks(item.m_strSender) + ">\r\n");
   if (!ExpectReply(ReplyOk)) return false;
+  if (!AskRecipients(item)) return false;
+  // The first recipient the server would not take, named in the error text.
+  std::string refusal;
+  for (const SmtpRecipientReply& recipient : m_log.m_recipients) {
+    if (recipient.m_nCode == 0 || recipient.Accepted()) continue;
+    refusal = Texts().m_strRecipient + WithoutLineBreaks(recipient.m_strAddress) +
+              (recipient.m_nCode / 100 == 4 ? Texts().m_strTemporary : Texts().m_strRefused) +
+              recipient.m_strReply;
+    break;
+  }
+  m_step = SmtpStep::Data;
+  SendText("DATA\r\n");
+  if (!ExpectReply(ReplyStartData)) {
+    if (!refusal.empty()) m_strError = refusal + "; " + m_strError;
+    return false;
+  }
+  // Header, mailer line, blank line, body and terminator in one gathered
+  // send: the same bytes as five sends, without copying the body.
+  m_step = SmtpStep::Message;
+  m_log.m_bMessageSent =
+      Transmit({item.m_strHeader, kMailerLine, "\r\n", item.m_strBody, "\r\n.\r\n"},
+               m_timeouts.m_nReplyMs);
+  const bool accepted = ExpectReplyWithin(ReplyOk, m_timeouts.m_nDataEndMs);
+  m_log.m_nMessageCode = ReplyCode(m_szReply);
+  m_log.m_strMessageReply = ReplyLine(m_szReply);
+  m_log.m_bMessageAccepted = accepted;
+  if (!accepted) return false;
+  // The message went to the others; the refusal still ends the call as a failure.
+  if (!refusal.empty()) {
+    m_strError = refusal;
+    return false;
+  }
+  return true;
+}
+
+bool CSMTP::AskRecipients(CMailItem& item) {
+  m_step = SmtpStep::Rcpt;
   std::string address;
   std::string name;
   for (int i = 0; item.GetRecipient(address, name, i); ++i) {
-    SendText("RCPT TO: <" + WithoutLineBreaks(address) + ">\r\n");
-    ExpectReply(ReplyOk);  // a refused recipient does not stop the transaction
+    m_log.m_recipients.push_back(SmtpRecipientReply{address, name, 0, std::string()});
   }
-  SendText("DATA\r\n");
-  if (!ExpectReply(ReplyStartData)) return false;
-  // Header, mailer line, blank line, body and terminator in one gathered
-  // send: the same bytes as five sends, without copying the body.
-  Transmit({item.m_strHeader, kMailerLine, "\r\n", item.m_strBody, "\r\n.\r\n"},
-           m_timeouts.m_nReplyMs);
-  return ExpectReplyWithin(ReplyOk, m_timeouts.m_nDataEndMs);
+  bool anyAccepted = false;
+  for (SmtpRecipientReply& recipient : m_log.m_recipients) {
+    SendText("RCPT TO: <" + WithoutLineBreaks(recipient.m_strAddress) + ">\r\n");
+    const bool answered = ReceiveReply(m_timeouts.m_nReplyMs);
+    recipient.m_nCode = answered ? ReplyCode(m_szReply) : 0;
+    recipient.m_strReply = answered ? ReplyLine(m_szReply) : std::string();
+    anyAccepted = anyAccepted || recipient.Accepted();
+    if (!m_bKeepGoing) continue;  // a refused recipient does not stop the transaction
+    if (!answered || recipient.m_nCode == 0) {
+      m_strError = kSocketError;
+      NoteFailure(SmtpFailure::Network);
+      return false;
+    }
+    if (recipient.m_nCode == kServiceClosing) {
+      // The server is closing the connection: the rest are not asked.
+      m_strError = std::to_string(recipient.m_nCode) + ":" + kReplyTable[ReplyOk].m_szMessage;
+      NoteFailure(SmtpFailure::Reply);
+      return false;
+    }
+  }
+  if (!m_bKeepGoing || anyAccepted) return true;
+  // Nobody to send to: no DATA, the transaction is reset and QUIT follows.
+  const SmtpRecipientReply& last = m_log.m_recipients.back();
+  m_strError = Texts().m_strRecipient + WithoutLineBreaks(last.m_strAddress) +
+               (last.m_nCode / 100 == 4 ? Texts().m_strTemporary : Texts().m_strRefused) +
+               last.m_strReply;
+  m_log.m_failedStep = SmtpStep::Rcpt;
+  m_log.m_failure = SmtpFailure::Reply;
+  m_log.m_nCode = last.m_nCode;
+  m_log.m_strReply = last.m_strReply;
+  SendText("RSET\r\n");
+  ReceiveReply(m_timeouts.m_nReplyMs);
+  return false;
 }
 
 bool CSMTP::Disconnect() {
   if (!m_bConnected) return true;
+  m_step = SmtpStep::Quit;
   if (m_bAbandoned) {
     // The wait was given up (a run being stopped, the server silent): QUIT
     // goes out without waiting for its answer, and the connection closes.
@@ -374,22 +255,41 @@ bool CSMTP::ExpectReply(ReplyKind kind) { return ExpectReplyWithin(kind, m_timeo
 bool CSMTP::ExpectReplyWithin(ReplyKind kind, int timeoutMs) {
   if (!ReceiveReply(timeoutMs)) {
     m_strError = kSocketError;
+    NoteFailure(SmtpFailure::Network);
     return false;
   }
   const ReplyRow& row = kReplyTable[kind];
   const int code = ReplyCode(m_szReply);
   if (code == row.m_nCode) return true;
   m_strError = std::to_string(code) + ":" + row.m_szMessage;
+  // A closed connection answers with nothing: no reply, as a cut connection.
+  NoteFailure(code == 0 && m_szReply[0] == '\0' ? SmtpFailure::Network : SmtpFailure::Reply);
   return false;
 }
 
 bool CSMTP::ReadReply(std::string& reply) {
   if (!ReceiveReply(m_timeouts.m_nReplyMs)) {
     m_strError = kSocketError;
+    NoteFailure(SmtpFailure::Network);
     return false;
   }
   reply = m_szReply;
   return true;
+}
+
+void CSMTP::NoteFailure(SmtpFailure failure) {
+  if (m_log.m_failure != SmtpFailure::None) return;
+  m_log.m_failedStep = m_step;
+  m_log.m_failure = failure;
+  m_log.m_nCode = failure == SmtpFailure::Reply ? ReplyCode(m_szReply) : 0;
+  m_log.m_strReply = failure == SmtpFailure::Reply ? ReplyLine(m_szReply) : std::string();
+}
+
+SmtpSessionLog CSMTP::Log() const {
+  SmtpSessionLog log = m_log;
+  // Without the server's words the session's own text says what failed.
+  if (log.m_failure != SmtpFailure::None && log.m_strReply.empty()) log.m_strReply = m_strError;
+  return log;
 }
 
 bool CSMTP::DetectEsmtp() {
@@ -403,9 +303,16 @@ bool CSMTP::ReceiveReply(int timeoutMs) {
   if (m_security.m_nMode != SecurityNone) return ReceiveWholeReply(timeoutMs);
   std::memset(m_szReply, 0, sizeof m_szReply);
   if (m_bStalled) return false;
-  if (m_socket.Receive(m_szReply, kReplySize, timeoutMs) >= 0) return true;
+  if (m_socket.Receive(m_szReply, kReplySize, timeoutMs) >= 0) {
+    NoteSlowDown();
+    return true;
+  }
   if (m_socket.TimedOut()) NoteStall();
   return false;
+}
+
+void CSMTP::NoteSlowDown() {
+  if (SaysSlowDown(ReplyCode(m_szReply), ReplyLine(m_szReply))) m_log.m_bSlowDown = true;
 }
 
 // A closed connection gives an empty reply, as in ReceiveReply; so does a
@@ -437,6 +344,7 @@ bool CSMTP::ReceiveWholeReply(int timeoutMs) {
   }
   const std::size_t kept = std::min(m_strWholeReply.size(), kReplySize);
   std::memcpy(m_szReply, m_strWholeReply.data(), kept);
+  NoteSlowDown();
   return true;
 }
 

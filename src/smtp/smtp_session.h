@@ -10,6 +10,7 @@
 #include "platform/net.h"
 #include "platform/tls.h"
 #include "smtp/mail_item.h"
+#include "smtp/smtp_outcome.h"
 
 // Rows of the reply table: the code each step expects.
 enum ReplyKind {
@@ -54,11 +55,20 @@ class CSMTP {
 
   void SetLogin(const SmtpLogin& login);
   void SetSecurity(const SmtpSecurity& security);
+  // The conversation of a run that goes past failures: a 421 or a lost
+  // answer to RCPT ends the transaction, and a message none of whose
+  // recipients was accepted sends RSET instead of DATA. Off by default.
+  void SetKeepGoing(bool keepGoing);
   bool Connect();
+  // A recipient refused while the server takes the message for the others
+  // makes SendMail false after the message went, its error text naming the
+  // recipient and the reply.
   bool SendMail(CMailItem& item);
   bool Disconnect();
 
   std::string GetErrorText() const;
+  // What the server said so far, step by step and per recipient.
+  SmtpSessionLog Log() const;
   std::string GetServer() const;
   unsigned int GetPort() const;
   // Whether the TLS handshake of this session resumed an earlier session.
@@ -82,9 +92,13 @@ class CSMTP {
   bool DetectEsmtp();
   // MAIL From, RCPT TO for each recipient, DATA and the message.
   bool SendTransaction(CMailItem& item);
+  // RCPT TO for each recipient, noting each reply; false when the
+  // transaction cannot go on (keep-going conversation only).
+  bool AskRecipients(CMailItem& item);
 
  private:
   static constexpr std::size_t kReplySize = 1024;
+  static constexpr int kServiceClosing = 421;
 
   // What the server's EHLO reply offers.
   struct Extensions {
@@ -116,6 +130,10 @@ class CSMTP {
   // closes; keeps the error text. Always false.
   bool Abandon();
   void CloseSocket();
+  // Notes the step in progress as the session's failure (the first only).
+  void NoteFailure(SmtpFailure failure);
+  // Notes a reply that asks the client to slow down.
+  void NoteSlowDown();
 
   int m_bLogin = 0;
   std::string m_strUser;
@@ -141,4 +159,7 @@ class CSMTP {
   // Set when the stall was the socket's abandon check giving up the wait.
   bool m_bAbandoned = false;
   SmtpTimeouts m_timeouts;
+  bool m_bKeepGoing = false;
+  SmtpStep m_step = SmtpStep::None;  // the step whose reply comes next
+  SmtpSessionLog m_log;
 };

@@ -2,7 +2,8 @@
 // stored settings, without any window. Each message the run would show in a
 // box is printed to standard output in UTF-8, followed by an empty line; on a
 // terminal, standard error shows one line of progress. The exit status is 0
-// when the run succeeded, 1 when it failed and 3 when it was stopped.
+// when every message arrived, 4 when a keep-going run went through but some
+// did not arrive, 1 when the run ended on a failure and 3 when it was stopped.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -21,7 +22,7 @@
 namespace {
 
 const char kUsage[] =
-    "用法: postwing-send [--resume] [--help]\n"
+    "用法: postwing-send [--resume | --retry-failed] [--help]\n"
     "\n"
     "在当前工作目录中按 ini/Stmp.Ini 的设置发送一次邮件: 邮件目录中的每个文件\n"
     "发送给邮件地址列表文件的每一行, 与 \"立即发送邮件\" 按钮相同, 不打开窗口。\n"
@@ -29,18 +30,36 @@ const char kUsage[] =
     "every file of the mail folder to every line of the address list, as the\n"
     "\"立即发送邮件\" button does, without a window.\n"
     "\n"
-    "  --resume  continue the last run that was stopped, failed or cut off, after\n"
-    "            the last message the server accepted (ini/Send.Jnl); fails when\n"
-    "            there is none or the mail folder, address list or subject changed.\n"
-    "            Without it the run starts again from the first message.\n"
+    "  --resume        continue the last run that was stopped, failed or cut off,\n"
+    "                  after the last message it dealt with (ini/Send.Jnl); fails\n"
+    "                  when there is none or the mail folder, address list or\n"
+    "                  subject changed. Without it the run starts again from the\n"
+    "                  first message. Delivered and refused recipients are never\n"
+    "                  sent again.\n"
+    "  --retry-failed  重发未送达: send again, from the newest record in 发送记录/,\n"
+    "                  every mail file x recipient that was 暂时失败 or 未发送 (not\n"
+    "                  被拒收), with the current settings and mail files; the run\n"
+    "                  keeps a record of its own.\n"
     "\n"
     "Messages are printed to standard output (UTF-8), each followed by an empty\n"
-    "line; on a terminal, standard error shows the progress. Sound cues play as\n"
-    "configured; the line in 运行报告.txt is written when that file exists.\n"
+    "line; on a terminal, standard error shows the progress (第 i / N 封 · 已送达 a\n"
+    "· 未送达 b). Sound cues play as configured; the line in 运行报告.txt is\n"
+    "written when that file exists.\n"
     "Ctrl+C (SIGINT) or SIGTERM stops the run after the message in progress (a\n"
     "second one at once). The setting \"rate\" in [maildir] limits messages a minute.\n"
-    "Exit status: 0 when the run succeeded, 1 when it failed, 2 for a wrong\n"
-    "command line, 3 when it was stopped.\n"
+    "\n"
+    "[maildir] 中的出错处理 / on failures, in section [maildir]:\n"
+    "  onerror=0    第一个错误结束发送 (缺省) / the first failure ends the run (default)\n"
+    "  onerror=1    跳过并记录, 继续发送: 被拒收的收件人记入 发送记录/YYYYMMDD-HHMMSS.csv,\n"
+    "               暂时失败的在最后重试 / keep going: refused recipients are recorded\n"
+    "               in 发送记录/YYYYMMDD-HHMMSS.csv, temporary failures tried again\n"
+    "  retry=N      重试时限, 分钟 (缺省 30, 0 不重试) / minutes of retries (30; 0: none)\n"
+    "  maxerrors=N  连续 N 封未送达时停止 (缺省 10) / end after N undelivered in a row (10)\n"
+    "  exclude=F    排除名单: 不发送的地址, 每行一个 / addresses never to send to\n"
+    "\n"
+    "Exit status: 0 every message arrived (excluded and duplicate addresses count\n"
+    "as handled), 4 the run went through but some did not arrive (see the record),\n"
+    "1 the run ended on a failure, 2 a wrong command line, 3 it was stopped.\n"
     "\n"
     "[smtp] 中的连接设置 / connection settings in section [smtp]:\n"
     "  port=N       服务器端口; 0 或不写: 按 security 取 25, 587, 465\n"
@@ -57,7 +76,10 @@ const char kUsage[] =
     "Certificates are always verified against the system's authorities and cafile,\n"
     "and the server name must match the certificate.\n";
 
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3;
+constexpr int kExitUndelivered = 4;
 // The progress line is redrawn at most this often.
 constexpr std::chrono::milliseconds kProgressRedraw{100};
 
@@ -82,6 +104,18 @@ class CProgressLine {
     std::string line = "\r第 " + std::to_string(position);
     if (progress.m_nTotal >= 0) line += " / " + std::to_string(progress.m_nTotal);
     line += " 封";
+    if (progress.m_nDelivered > 0 || progress.m_nUndelivered > 0) {
+      line += " · 已送达 " + std::to_string(progress.m_nDelivered) + " · 未送达 " +
+              std::to_string(progress.m_nUndelivered);
+    }
+    if (progress.m_nRetryWaiting > 0) {
+      char waiting[96];
+      std::snprintf(waiting, sizeof waiting, " · 等待重试 %lld 封 %02lld:%02lld",
+                    static_cast<long long>(progress.m_nRetryWaiting),
+                    static_cast<long long>(progress.m_nRetrySeconds / 60),
+                    static_cast<long long>(progress.m_nRetrySeconds % 60));
+      line += waiting;
+    }
     char figures[96];
     if (progress.m_nSentThisRun > 0 && progress.m_nTotal >= 0) {
       const long long left = static_cast<long long>(
@@ -156,9 +190,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   const bool resume = argc == 2 && std::strcmp(argv[1], "--resume") == 0;
-  if (argc != 1 && !resume) {
+  const bool retryFailed = argc == 2 && std::strcmp(argv[1], "--retry-failed") == 0;
+  if (argc != 1 && !resume && !retryFailed) {
     std::fputs(kUsage, stderr);
-    return 2;
+    return kExitUsage;
   }
   try {
     platform::CatchStopRequests(RequestStop);
@@ -166,14 +201,18 @@ int main(int argc, char** argv) {
     CBatchRun run(host);
     run.m_bShowResult = 1;
     run.m_bResume = resume ? 1 : 0;
+    run.m_bRetryFailed = retryFailed ? 1 : 0;
     run.Run();
     host.EndProgress();
     if (run.Stopped()) return kExitStopped;
-    return run.m_strError.empty() ? 0 : 1;
+    const RunOutcome& outcome = run.Outcome();
+    if (!outcome.m_bKeepGoing) return run.m_strError.empty() ? 0 : kExitFailed;
+    if (outcome.m_bFailed) return kExitFailed;
+    return outcome.m_nUndelivered > 0 ? kExitUndelivered : 0;
   } catch (const std::exception& e) {
     // The core reports failures as results; this is for what it cannot, such
     // as running out of memory on a huge mail file.
     std::fprintf(stderr, "postwing-send: %s\n", e.what());
-    return 1;
+    return kExitFailed;
   }
 }

@@ -37,6 +37,7 @@ class CRecordingHost : public CBatchHost {
   void PlayCue(const std::string& path) override { m_events.push_back("cue:" + path); }
   void ShowProgress(const RunProgress& progress) override { m_progress.push_back(progress); }
   int StopLevel() override { return m_stopLevel ? m_stopLevel() : StopNone; }
+  CRunClock& RunClock() override { return m_clock ? *m_clock : RealRunClock(); }
 
   void Load() {
     m_account.ReadSettings();
@@ -50,6 +51,27 @@ class CRecordingHost : public CBatchHost {
   CMailSource m_source;
   CSmtpAccount m_account;
   CSoundSettings m_sound;
+  CRunClock* m_clock = nullptr;  // the real clock when unset
+};
+
+// A clock that never waits: a wait moves it on to its end at once (ticking
+// once, as the real one does every second), so runs that would wait minutes
+// for their retries take no time.
+class CInstantClock : public CRunClock {
+ public:
+  Clock::time_point Now() const override { return m_now; }
+  bool WaitUntil(Clock::time_point until, const std::function<bool()>& stop,
+                 const std::function<void()>& tick) override {
+    if (stop && stop()) return false;
+    if (until > m_now) {
+      m_waited += until - m_now;
+      m_now = until;
+      if (tick) tick();
+    }
+    return true;
+  }
+  Clock::time_point m_now = Clock::now();
+  Clock::duration m_waited{};  // the time all waits together would have taken
 };
 
 class BatchRunTest : public ::testing::Test {

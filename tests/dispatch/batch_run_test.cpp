@@ -8,6 +8,7 @@
 
 #include "dispatch/batch_run_fixture.h"
 #include "dispatch/footer.h"
+#include "dispatch/run_journal.h"
 #include "smtp/base64.h"
 #include "support/scripted_smtp_server.h"
 #include "support/temp_dir.h"
@@ -249,3 +250,35 @@ TEST(Footer, HasItsSixteenLines) {
 }
 
 }  // namespace
+
+namespace batchtest {
+namespace {
+
+// Stopping at the first failure: a line whose one recipient is refused while
+// the server takes the message for the other is no success. The message went
+// (the journal counts it, so a continued run does not send it again), and the
+// run ends with the refusal, naming the recipient and the reply.
+TEST_F(BatchRunTest, RecipientRefusedWithinAnAcceptedLineEndsTheRun) {
+  m_dir.WriteFile("mail/only", "body\n");
+  m_dir.WriteFile("list.txt", "bad@x.cn;good@x.cn\r\nnext@x.cn\r\n");
+  m_dir.WriteFile("运行报告.txt", "");
+  WriteSettings("mail", "list.txt");
+  testsupport::CScriptedSmtpServer server(testsupport::CSmtpScript::Replies(
+      {"220 test", "250 hello", "250 ok", "550 5.1.1 no such user", "250 ok", "354 go", "250 queued",
+       "221 bye"}));
+
+  Run(true, server.Port());
+
+  ASSERT_TRUE(server.WaitForSessionEnd(0));
+  EXPECT_EQ(server.SessionCount(), 1);
+  EXPECT_NE(server.Received(0).find("RCPT TO: <good@x.cn>\r\nDATA\r\n"), std::string::npos);
+  const std::string refusal = FromUtf8("收件人 <bad@x.cn> 被拒收: 550 5.1.1 no such user");
+  EXPECT_EQ(m_run.m_strError, refusal);
+  EXPECT_EQ(m_dir.ReadFile("运行报告.txt"), "\r\n2004- 1- 1 ,  7:30 , 1 , 1 , " + refusal);
+  const ResumePoint point = FindResumePoint(m_dir.Path(), m_host.m_source);
+  EXPECT_EQ(point.m_state, ResumePoint::Same);
+  EXPECT_EQ(point.m_nDone, 1);
+}
+
+}  // namespace
+}  // namespace batchtest

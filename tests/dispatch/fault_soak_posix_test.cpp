@@ -33,3 +33,18 @@ TEST(FaultSoak, EveryInvariantHoldsUnderInjectedFaults) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FaultSoak, KeepGoingRecordsEveryRecipientOnce) {
+  testsupport::SoakOptions options;
+  options.m_nSessions = 200;
+  testsupport::KeepGoingSoakReport report;
+  EXPECT_TRUE(testsupport::RunKeepGoingSoak(options, report, stdout));
+  EXPECT_GE(report.m_nSessions, options.m_nSessions);
+  // The soak proves something only if recipients failed and were tried again.
+  EXPECT_GT(report.m_nRetried, 0);
+  EXPECT_GT(report.m_nUndelivered, 0);
+}
+
+}  // namespace

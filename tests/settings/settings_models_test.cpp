@@ -51,7 +51,8 @@ TEST_F(SettingsModels, FirstSaveOfEachModelCreatesItsSection) {
   source.WriteSettings();
   const std::string maildir =
       "[maildir]\r\nmaildir=/home/u/\xD3\xCA\xBC\xFE\r\naddress=addr.txt\r\n"
-      "mailsubject=\xC4\xE3\xBA\xC3\r\nrate=30\r\n";
+      "mailsubject=\xC4\xE3\xBA\xC3\r\nrate=30\r\nonerror=0\r\nretry=30\r\n"
+      "maxerrors=10\r\nexclude=\r\n";
   EXPECT_EQ(Stored(), smtp + maildir);
 
   CTimerSettings timer;
@@ -206,5 +207,35 @@ TEST_F(SettingsModels, PortAndSecurityFallBackToTheModesDefaults) {
     account.ReadSettings();
     EXPECT_EQ(account.Security(), row.m_nSecurity);
     EXPECT_EQ(account.Port(), row.m_nPort);
+  }
+}
+
+// The keys of the keep-going mode: a stored file without them behaves as
+// before (the first failure ends the run), missing retry and maxerrors take
+// their defaults, an explicit retry=0 turns retries off.
+TEST_F(SettingsModels, KeepGoingKeysReadWithTheirDefaults) {
+  MakeIniDir();
+  struct Row {
+    const char* stored;
+    std::int32_t onError, retry, maxErrors;
+    const char* exclude;
+  };
+  const Row rows[] = {
+      {"[maildir]\r\nrate=3\r\n", 0, 30, 10, ""},
+      {"[maildir]\r\nonerror=1\r\nretry=0\r\nmaxerrors=0\r\n", 1, 0, 10, ""},
+      {"[maildir]\r\nonerror=2\r\nretry=-5\r\nmaxerrors=3\r\nexclude=ini/bad.txt\r\n", 0, 0,
+       3, "ini/bad.txt"},
+      {"[maildir]\r\nonerror=1\r\nretry=\r\nmaxerrors=\r\n", 1, 30, 10, ""},
+  };
+  for (const Row& row : rows) {
+    m_dir.WriteFile("ini/Stmp.Ini", row.stored);
+    CMailSource source;
+    source.m_nOnError = 1;
+    source.m_strExcludeFile = "old";
+    source.ReadSettings();
+    EXPECT_EQ(source.m_nOnError, row.onError) << row.stored;
+    EXPECT_EQ(source.m_nRetryMinutes, row.retry) << row.stored;
+    EXPECT_EQ(source.m_nMaxErrors, row.maxErrors) << row.stored;
+    EXPECT_EQ(source.m_strExcludeFile, row.exclude) << row.stored;
   }
 }

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Starts or stops a private Postfix for the delivery tests:
-#   postfix_peer.sh start DIR PORT [CERTDIR]   listen on 127.0.0.1:PORT only
+#   postfix_peer.sh start DIR PORT [CERTDIR [ACCESS]]   listen on 127.0.0.1:PORT only
 #   postfix_peer.sh stop DIR
 # Its configuration, queue and mail live in DIR: stock relay settings (no
 # SASL, mynetworks loopback); with CERTDIR, STARTTLS is offered with
 # CERTDIR/server.pem. Mail for example.cn is delivered as Maildir files into
-# DIR/mail/inbox/new. Needs root (Postfix's master starts as root).
+# DIR/mail/inbox/new. With ACCESS (a file in Postfix's access-table form,
+# "address action" per line), recipients are checked against it first, so
+# that it can reject some and defer others. CERTDIR may be "" then. Needs
+# root (Postfix's master starts as root).
 set -euo pipefail
 action=$1
 dir=$2
@@ -15,6 +18,7 @@ if [ "$action" = stop ]; then
 fi
 port=$3
 certs=${4:-}
+access=${5:-}
 mkdir -p "$dir/etc" "$dir/queue" "$dir/data" "$dir/mail"
 owner_uid=$(id -u postfix)
 owner_gid=$(id -g postfix)
@@ -55,6 +59,12 @@ if [ -n "$certs" ]; then
 smtpd_tls_cert_file = $dir/etc/server.pem
 smtpd_tls_key_file = $dir/etc/server.key
 smtpd_tls_security_level = may
+CF
+fi
+if [ -n "$access" ]; then
+  cp "$access" "$dir/etc/access"
+  cat >> "$dir/etc/main.cf" <<CF
+smtpd_recipient_restrictions = check_recipient_access texthash:$dir/etc/access, permit_mynetworks, reject_unauth_destination
 CF
 fi
 cat > "$dir/etc/master.cf" <<CF

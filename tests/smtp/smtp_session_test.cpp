@@ -14,6 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testsupport::CScriptedSmtpServer;
+using platform::FromUtf8;
 using testsupport::CSmtpScript;
 
 std::string Helo() {
@@ -151,15 +152,36 @@ TEST_F(SmtpSessionTest, ConnectAndDisconnectAreIdempotent) {
   EXPECT_EQ(smtp.GetPort(), server.Port());
 }
 
-TEST_F(SmtpSessionTest, RefusedRecipientDoesNotStopTheTransaction) {
+// A refused recipient does not stop the transaction: the others still get
+// the message, but the call fails with the refusal, naming the recipient,
+// instead of passing as a success; when the refusal makes DATA fail, the
+// text names it before the DATA failure.
+TEST_F(SmtpSessionTest, RefusedRecipientDoesNotStopTheTransactionButFails) {
+  {
+    CScriptedSmtpServer server(CSmtpScript::Replies(
+        {"220 mx", "250 hello", "250 ok", "550 5.1.1 no such user", "250 ok", "354 go",
+         "250 queued", "221 bye"}));
+    CSMTP smtp(server.Host(), server.Port());
+    ASSERT_TRUE(smtp.Connect());
+    CMailItem item = Item("bad@x.cn;good@x.cn");
+    EXPECT_FALSE(smtp.SendMail(item));
+    EXPECT_EQ(smtp.GetErrorText(), FromUtf8("收件人 <bad@x.cn> 被拒收: 550 5.1.1 no such user"));
+    EXPECT_NE(server.ReceivedSoFar().find("RCPT TO: <good@x.cn>\r\nDATA\r\n"), std::string::npos);
+    const SmtpSessionLog log = smtp.Log();
+    EXPECT_TRUE(log.m_bMessageAccepted);
+    ASSERT_EQ(log.m_recipients.size(), 2u);
+    EXPECT_EQ(log.m_recipients[0].m_nCode, 550);
+    EXPECT_TRUE(log.m_recipients[1].Accepted());
+  }
   CScriptedSmtpServer server(CSmtpScript::Replies(
-      {"220 mx", "250 hello", "250 ok", "550 no such user", "250 ok", "354 go", "250 queued",
+      {"220 mx", "250 hello", "250 ok", "451 4.7.1 greylisted", "503 no valid recipients",
        "221 bye"}));
   CSMTP smtp(server.Host(), server.Port());
   ASSERT_TRUE(smtp.Connect());
-  CMailItem item = Item("bad@x.cn;good@x.cn");
-  EXPECT_TRUE(smtp.SendMail(item)) << smtp.GetErrorText();
-  EXPECT_NE(server.ReceivedSoFar().find("RCPT TO: <good@x.cn>\r\nDATA\r\n"), std::string::npos);
+  CMailItem item = Item("grey@x.cn");
+  EXPECT_FALSE(smtp.SendMail(item));
+  EXPECT_EQ(smtp.GetErrorText(), FromUtf8("收件人 <grey@x.cn> 暂时失败: 451 4.7.1 greylisted; ") +
+                                     "503:SMTP server not ready for data");
 }
 
 TEST_F(SmtpSessionTest, RepliesAreReadOnceEach) {

@@ -52,6 +52,9 @@ struct FaultPlan {
   // TLS; "" for a server that speaks plain text only.
   std::string m_strCertFile;
   std::string m_strKeyFile;
+  // Recipients whose address begins with this are refused for good
+  // ("550 5.1.1"); "" refuses none.
+  std::string m_strRefusedPrefix;
 };
 
 // One session as the server saw it.
@@ -64,6 +67,7 @@ struct ServedSession {
   bool m_bTlsDone = false;               // a TLS handshake completed
   bool m_bInjected = false;              // the session reached that step and got the fault
   std::vector<std::string> m_recipients;  // accepted RCPT addresses
+  std::vector<std::string> m_refused;     // RCPT addresses refused by m_strRefusedPrefix
   bool m_bCommitted = false;             // the message was taken (a 250 went out after its dot)
   std::uint64_t m_nBodyDigest = 0;       // of the body of the committed message, dots removed
   bool m_bServerGaveUp = false;          // the client went silent for the server's whole wait

@@ -485,6 +485,12 @@ void CFaultSmtpServer::Play(int fd, ServedSession& session) {
     } else if (verb == "RCPT") {
       const std::size_t open = line.find('<');
       const std::size_t close = line.rfind('>');
+      const std::string& refused = m_plan.m_strRefusedPrefix;
+      if (!refused.empty() && open != std::string::npos && line.compare(open + 1, refused.size(), refused) == 0) {
+        session.m_refused.push_back(line.substr(open + 1, close - open - 1));
+        peer.Send("550 5.1.1 User unknown\r\n");
+        continue;
+      }
       result = turn(SmtpStep::Rcpt);
       if (result == Turn::Good && open != std::string::npos && close != std::string::npos && open < close) {
         session.m_recipients.push_back(line.substr(open + 1, close - open - 1));

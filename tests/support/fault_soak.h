@@ -56,6 +56,25 @@ struct SoakReport {
 // prints its figures and invariants to `out`. True when no invariant broke.
 bool RunFaultSoak(const SoakOptions& options, SoakReport& report, std::FILE* out);
 
+// The soak in keep-going mode: runs through CBatchRun with "onerror"=1 (on a
+// clock that does not wait) against the misbehaving server. Every recipient
+// ends with exactly one record row, the counts and the report line agree with
+// the record, a delivered row was taken by the server, and nothing is taken
+// twice but after a session cut after its final dot, whose row says so.
+struct KeepGoingSoakReport {
+  int m_nRuns = 0;
+  int m_nSessions = 0;
+  int m_nRows = 0;
+  int m_nDelivered = 0;
+  int m_nUndelivered = 0;
+  int m_nEndedRuns = 0;         // ended on a failure (the account or server unusable)
+  int m_nRetried = 0;           // rows with more than one attempt
+  int m_nUncertainRepeats = 0;  // taken twice after a cut past the dot, as the row says
+  double m_dSeconds = 0;
+  std::vector<std::string> m_breaches;
+};
+bool RunKeepGoingSoak(const SoakOptions& options, KeepGoingSoakReport& report, std::FILE* out);
+
 // Open descriptors of this process, and its resident and peak resident memory.
 long OpenDescriptorCount();
 long ResidentKb(const char* field = "VmRSS:");

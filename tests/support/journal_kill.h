@@ -21,6 +21,10 @@ struct JournalKillOptions {
   int m_nAddressLines = 40;        // messages per list
   std::string m_strSenderProgram;  // the postwing-send program
   std::uint64_t m_nSeed = 15;
+  // Keep-going runs ("onerror"=1, no retries) with every fourth recipient
+  // refused by the server: neither a delivered nor a refused recipient is
+  // asked for again but the one in flight at a kill.
+  bool m_bKeepGoing = false;
 };
 
 struct JournalKillReport {

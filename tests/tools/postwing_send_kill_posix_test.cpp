@@ -28,4 +28,18 @@ TEST(PostwingSendKill, TheJournalLosesNoMessageAndRepeatsOnlyTheOneInFlight) {
   EXPECT_GT(report.m_nResumes, options.m_nKills / 4);
 }
 
+// The same in keep-going mode, a quarter of the recipients refused: a
+// continued run asks the server again for neither a delivered nor a refused
+// recipient, but the one in flight at a kill.
+TEST(PostwingSendKill, KeepGoingNeverAsksAgainForDeliveredOrRefused) {
+  testsupport::JournalKillOptions options;
+  options.m_nKills = kKills / 2;
+  options.m_bKeepGoing = true;
+  options.m_strSenderProgram = POSTWING_BINARY_DIR "/src/tools/postwing-send";
+  testsupport::JournalKillReport report;
+  EXPECT_TRUE(testsupport::RunJournalKills(options, report, stdout));
+  EXPECT_GE(report.m_nKills, options.m_nKills);
+  EXPECT_GT(report.m_nResumes, options.m_nKills / 4);
+}
+
 }  // namespace

@@ -1,0 +1,90 @@
+// A run that goes past failures: every mail file to every address line, each
+// recipient's outcome judged from the server's replies (JudgeSession) and
+// written to the record as it becomes final; refused recipients are passed
+// by, temporary failures tried again after the first pass (CRetrySchedule),
+// the run holds back after temporary failures and slows down when the server
+// asks (CSendBackoff, CRateSlowdown), and it ends when the account cannot
+// work or too many messages in a row did not arrive.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "dispatch/delivery_verdict.h"
+#include "dispatch/message_send.h"
+#include "dispatch/recipient_filter.h"
+#include "dispatch/retry_schedule.h"
+#include "dispatch/send_backoff.h"
+#include "dispatch/send_record.h"
+#include "platform/dirs.h"
+#include "settings/mail_source.h"
+
+class CRunTracker;
+
+struct KeepGoingSummary {
+  std::int64_t m_nDelivered = 0;    // mail file x recipient
+  std::int64_t m_nUndelivered = 0;  // refused, still failing or not sent
+  bool m_bFailed = false;           // ended on a failure (m_strError)
+  bool m_bStopped = false;
+  std::string m_strError;
+  std::int32_t m_nMailCount = 0;     // mail files reached
+  std::int32_t m_nAddressCount = 0;  // address lines of the last one reached
+};
+
+class CKeepGoingRun {
+ public:
+  // Reads a mail file (native, relative to the working directory) into a
+  // body with its footer; false when it cannot be opened.
+  using MailReader = std::function<bool(const std::filesystem::path&, std::string&)>;
+
+  CKeepGoingRun(CRunTracker& tracker, const CMailSource& source, MessageTarget target,
+                CSendRecord& record, MailReader readMail);
+
+  // Addresses never to send to; false when the file cannot be read.
+  bool LoadExclusions(const std::filesystem::path& file) { return m_filter.LoadExclusions(file); }
+  // Sends only these address lines, by mail file name, instead of the list.
+  void LimitTo(std::map<std::string, std::vector<std::string>> lines);
+
+  // The run over the folder's entries, the address list at `addressList`.
+  KeepGoingSummary Run(const std::vector<platform::DirEntry>& entries,
+                       const std::filesystem::path& addressList);
+
+ private:
+  // Where the walk over the list stands: sending, or recording the rest as
+  // not sent after the run ended.
+  bool Ended() const { return m_summary.m_bFailed || m_summary.m_bStopped; }
+  void SendMailFile(const platform::DirEntry& entry, const std::filesystem::path& addressList);
+  // One address line of `mailFile`: filters its recipients, sends to the
+  // rest, records what became final and queues what may still arrive.
+  void SendLine(const std::string& mailFile, const std::string& line, const std::string& body);
+  // One session to `recipients`; records and queues by the verdict.
+  void Deliver(const std::string& mailFile, const std::string& body,
+               std::vector<MailRecipient> recipients, int attempts, bool uncertain);
+  void RetryPhase();
+  void Final(const std::string& mailFile, const MailRecipient& recipient, RecipientResult result,
+             const std::string& reply, int attempts, bool uncertain = false);
+  // Ends the run on a failure with `error`.
+  void EndRun(const std::string& error);
+  // Records the queued messages as still failing.
+  void GiveUpRetries();
+  void ShowCounts();
+
+  CRunTracker& m_tracker;
+  CMailSource m_source;
+  MessageTarget m_target;
+  CSendRecord& m_record;
+  MailReader m_readMail;
+  CRecipientFilter m_filter;
+  CRetrySchedule m_schedule;
+  CSendBackoff m_backoff;
+  CRateSlowdown m_slowdown;
+  bool m_bLimited = false;
+  std::map<std::string, std::vector<std::string>> m_limit;
+  KeepGoingSummary m_summary;
+  int m_nUndeliveredInARow = 0;
+  bool m_bAnyDelivered = false;
+};

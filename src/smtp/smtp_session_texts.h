@@ -1,0 +1,31 @@
+// The session's own messages, shared by its source files (not part of the
+// session's interface).
+#pragma once
+
+#include <string>
+
+namespace smtp_detail {
+
+inline constexpr char kSocketError[] = "Socket Error";
+inline constexpr char kMustBeConnected[] = "Must be connected";
+
+// In the program's code page.
+struct SessionTexts {
+  std::string m_strNoSocket;
+  std::string m_strNoConnection;
+  std::string m_strNoResponse;
+  std::string m_strNeedsLogin;
+  std::string m_strLoginRefused;
+  std::string m_strNoRecipients;
+  std::string m_strNoStartTls;
+  std::string m_strNoAuth;
+  std::string m_strTlsFailed;
+  std::string m_strStartTlsRefused;
+  std::string m_strRecipient;   // "收件人 <"
+  std::string m_strRefused;     // "> 被拒收: "
+  std::string m_strTemporary;   // "> 暂时失败: "
+};
+
+const SessionTexts& Texts();
+
+}  // namespace smtp_detail
