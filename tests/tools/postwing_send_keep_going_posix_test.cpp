@@ -21,6 +21,7 @@
 #include "dispatch/send_record_reader.h"
 #include "platform/codepage.h"
 #include "support/scripted_smtp_server.h"
+#include "support/sender_run.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -31,23 +32,8 @@ using platform::FromUtf8;
 const std::string kProgram = POSTWING_BINARY_DIR "/src/tools/postwing-send";
 const char kPython[] = "/usr/bin/python3";
 
-struct Outcome {
-  std::string output;
-  int status = -1;
-};
-
-Outcome RunSender(const fs::path& dir, const std::string& args = "") {
-  const std::string command =
-      "cd '" + dir.string() + "' && exec '" + kProgram + "' " + args + " 2>/dev/null";
-  Outcome outcome;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) outcome.output.append(buffer, n);
-  const int status = pclose(pipe);
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
-}
+using Outcome = testsupport::SenderOutcome;
+using testsupport::RunSender;
 
 // The policy server in a child process, writing into `out`.
 class CPolicyPeer {

@@ -13,6 +13,7 @@
 
 #include "platform/codepage.h"
 #include "smtp/base64.h"
+#include "support/sender_run.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -22,24 +23,8 @@ using platform::FromUtf8;
 
 const std::string kProgram = POSTWING_BINARY_DIR "/src/tools/postwing-send";
 
-struct Outcome {
-  std::string output;
-  int status = -1;
-};
-
-// Runs postwing-send with `dir` as working directory.
-Outcome RunSender(const fs::path& dir, const std::string& args = "") {
-  const std::string command =
-      "cd '" + dir.string() + "' && exec '" + kProgram + "' " + args + " 2>/dev/null";
-  Outcome outcome;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) outcome.output.append(buffer, n);
-  const int status = pclose(pipe);
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
-}
+using Outcome = testsupport::SenderOutcome;
+using testsupport::RunSender;
 
 // aiosmtpd on 127.0.0.1:25 in a child process, storing messages in `out`.
 class CSmtpSink {
