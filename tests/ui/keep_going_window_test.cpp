@@ -84,6 +84,9 @@ TEST_F(KeepGoingWindow, CountsCountdownUndeliveredListAndSendingThemAgain) {
     if (!m_dlg->m_runText->IsShown()) return;
     const wxString text = m_dlg->m_runText->GetLabel();
     if (m_strip.empty() || m_strip.back() != text) m_strip.push_back(text);
+    // The line reads whole between the clock and the button.
+    EXPECT_GE(m_dlg->m_runText->GetSize().x, m_dlg->m_runText->GetBestSize().x) << text;
+    EXPECT_LT(m_dlg->m_runText->GetRect().GetRight(), m_dlg->m_btnSendNow->GetRect().x) << text;
     if (text == U("等待重试 1 封 01:00") || text == U("等待重试 1 封 00:30")) {
       m_clock.m_now += std::chrono::seconds(30);
     }
