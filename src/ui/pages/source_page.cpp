@@ -1,6 +1,7 @@
 #include "ui/pages/source_page.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -87,34 +88,42 @@ bool CSourcePage::Create(wxWindow* parent, wxWindowID id) {
   m_btnBrowseAddress->Hide();
   group("邮件标题:", kSubjectY);
   m_editSubject = edit(1007, kSubjectY, kGroupW - 2 * (kEditX - kGroupX));
-  auto rowLabel = [&](const char* text, int y) {
-    new wxStaticText(this, wxID_ANY, wxString::FromUTF8(text), at(kGroupX, y + kLabelDy),
-                     size(kFieldX - kGroupX, kRowLabelH));
-  };
+  // The labels first: the fields start right of the widest of them, and no
+  // further left than the template has them.
+  int fieldX = at(kFieldX, 0).x;
+  const std::pair<const char*, int> labels[] = {
+      {"每分钟最多发送:", kRateY}, {"出错时:", kOnErrorY}, {"重试时限:", kRetryY}, {"排除名单:", kExcludeY}};
+  for (const auto& [text, y] : labels) {
+    auto* label = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(text), at(kGroupX, y + kLabelDy),
+                                   size(kFieldX - kGroupX, kRowLabelH));
+    const wxSize best = label->GetBestSize();
+    if (best.x > label->GetSize().x) label->SetSize(best.x, -1);
+    fieldX = std::max(fieldX, label->GetPosition().x + best.x + kUnitGap);
+  }
+  auto fieldAt = [&](int y) { return wxPoint(fieldX, at(0, y).y); };
   // An up/down field of at least the template's width, its unit after it.
   auto spin = [&](wxWindowID spinId, int y, int max, const char* unit) {
-    auto* field = new wxSpinCtrl(this, spinId, wxEmptyString, at(kFieldX, y), wxSize(-1, -1),
+    auto* field = new wxSpinCtrl(this, spinId, wxEmptyString, fieldAt(y), wxSize(-1, -1),
                                  wxSP_ARROW_KEYS, 0, max, 0);
+    // wxMSW creates the control left of the position asked for; moved, it
+    // stands there, in line with the other fields.
+    if (field->GetPosition() != fieldAt(y)) field->Move(fieldAt(y));
     const wxPoint unitAt =
         field->GetPosition() + wxPoint(std::max(field->GetSize().x, size(kSpinW, 0).x) + kUnitGap, 0);
     new wxStaticText(this, wxID_ANY, wxString::FromUTF8(unit), wxPoint(unitAt.x, at(0, y + kLabelDy).y));
     return field;
   };
-  rowLabel("每分钟最多发送:", kRateY);
   m_spinRate = spin(1008, kRateY, kMaxRatePerMinute, "封 (0 为不限)");
-  rowLabel("出错时:", kOnErrorY);
   const wxString onErrorChoices[] = {wxString::FromUTF8("停止发送"),
                                      wxString::FromUTF8("跳过并记录, 继续发送")};
-  m_choiceOnError = new wxChoice(this, 1009, at(kFieldX, kOnErrorY), wxDefaultSize, 2, onErrorChoices);
-  rowLabel("重试时限:", kRetryY);
+  m_choiceOnError = new wxChoice(this, 1009, fieldAt(kOnErrorY), wxDefaultSize, 2, onErrorChoices);
   m_spinRetry = spin(1010, kRetryY, kMaxRetryMinutes, "分钟 (0 为不重试)");
-  rowLabel("排除名单:", kExcludeY);
   // The button keeps its best size at the rows' right edge; the edit fills
   // the room left of it.
   m_btnBrowseExclude = new wxButton(this, 1012, wxString::FromUTF8("浏览..."), wxDefaultPosition,
                                     wxDefaultSize, wxBU_EXACTFIT);
   const wxSize buttonBest = m_btnBrowseExclude->GetBestSize();
-  const wxPoint rowAt = at(kFieldX, kExcludeY);
+  const wxPoint rowAt = fieldAt(kExcludeY);
   const wxSize editSize = size(0, kEditH);
   const int right = at(kRowRight, 0).x;
   m_btnBrowseExclude->SetSize(right - buttonBest.x, rowAt.y + (editSize.y - buttonBest.y) / 2,
