@@ -13,6 +13,7 @@
 
 #include "dispatch/run_report.h"
 #include "platform/codepage.h"
+#include "ui/common/link_opener.h"
 #include "ui/pages/report_page.h"
 
 namespace {
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
 
     auto* frame = new wxFrame(nullptr, wxID_ANY, "bench_report", wxDefaultPosition,
                               wxSize(520, 420));
-    auto* page = new CReportPage;
+    auto* page = new CReportPage(SystemLinkOpener());
     page->Create(frame);
     frame->Show();
     wxTheApp->Yield(true);

@@ -5,6 +5,8 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/spinctrl.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 #include <wx/uiaction.h>
@@ -140,6 +142,24 @@ TEST_F(MainWindow, BothSourceLabelsShowTheSourcePageAndLeavingEitherSavesIt) {
   source.m_editMailDir->ChangeValue(U("邮件"));
   source.m_editAddress->ChangeValue("list.txt");
   source.m_editSubject->ChangeValue(U("你好"));
+  // Every control reads whole, within the page, none over another's label.
+  const wxRect pageRect(source.GetClientSize());
+  for (wxWindow* child : source.GetChildren()) {
+    if (!child->IsShown() || dynamic_cast<wxStaticBox*>(child)) continue;
+    EXPECT_TRUE(pageRect.Contains(child->GetRect())) << child->GetLabel();
+    if (dynamic_cast<wxStaticText*>(child) || dynamic_cast<wxChoice*>(child)) {
+      EXPECT_GE(child->GetSize().x, child->GetBestSize().x) << child->GetLabel();
+      for (wxWindow* other : source.GetChildren()) {
+        if (other != child && other->IsShown() && !dynamic_cast<wxStaticBox*>(other) &&
+            dynamic_cast<wxStaticText*>(child) && !dynamic_cast<wxStaticText*>(other)) {
+          EXPECT_FALSE(child->GetRect().Intersects(other->GetRect())) << child->GetLabel();
+        }
+      }
+    }
+  }
+  source.m_choiceOnError->SetSelection(1);
+  source.m_spinRetry->SetValue(45);
+  source.m_editExclude->ChangeValue(U("退订.txt"));
 
   Choose("邮件设置");  // leaves the source page for itself: saved, then reloaded
   EXPECT_EQ(ShownPage(m_dlg->m_pages), &source);
@@ -147,6 +167,12 @@ TEST_F(MainWindow, BothSourceLabelsShowTheSourcePageAndLeavingEitherSavesIt) {
   EXPECT_EQ(Setting("maildir", "address"), "list.txt");
   EXPECT_EQ(Setting("maildir", "mailsubject"), "你好");
   EXPECT_EQ(source.m_editSubject->GetValue(), U("你好"));
+  EXPECT_EQ(Setting("maildir", "onerror"), "1");
+  EXPECT_EQ(Setting("maildir", "retry"), "45");
+  EXPECT_EQ(Setting("maildir", "exclude"), "退订.txt");
+  EXPECT_EQ(source.m_choiceOnError->GetSelection(), 1);
+  EXPECT_EQ(source.m_spinRetry->GetValue(), 45);
+  EXPECT_EQ(source.m_editExclude->GetValue(), U("退订.txt"));
 
   source.m_editSubject->ChangeValue("second");
   Choose("声音设置");

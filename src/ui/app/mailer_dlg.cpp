@@ -1,7 +1,7 @@
 #include "ui/app/mailer_dlg.h"
 
 #include <cstdint>
-#include <limits>
+#include <initializer_list>
 
 #include <wx/button.h>
 #include <wx/dcclient.h>
@@ -17,6 +17,7 @@
 #include "ui/app/about_box.h"
 #include "ui/app/app_icon.h"
 #include "ui/app/mailer_app.h"
+#include "ui/app/run_strip.h"
 #include "ui/app/show_message.h"
 #include "ui/app/system_menu.h"
 #include "ui/controls/bitmap_static.h"
@@ -41,8 +42,6 @@ constexpr int kAlarmClockBitmap = 148;
 constexpr int kBlankClockBitmap = 149;
 // The pictures are 26 x 34 pixels; their control is at least that large.
 const wxSize kClockPictureSize(26, 34);
-// The gauge's range when a run's total cannot be counted beforehand.
-constexpr int kUnknownTotalRange = 100;
 
 wxString SendNowLabel() { return wxString::FromUTF8("立即发送邮件"); }
 wxString StopLabel() { return wxString::FromUTF8("停止发送"); }
@@ -144,7 +143,8 @@ void CMailerDlg::CreateControls() {
 
   // The run's progress, between the clock and the button, shown during a run.
   m_runText = new wxStaticText(this, wxID_ANY, wxEmptyString, at(92, 199), size(140, 9));
-  m_runGauge = new wxGauge(this, wxID_ANY, kUnknownTotalRange, at(92, 210), size(145, 8));
+  m_runGauge = new wxGauge(this, wxID_ANY, kRunBarPulseRange, at(92, 210), size(145, 8));
+  m_runTextHome = m_runText->GetRect();
   m_runText->Hide();
   m_runGauge->Hide();
 }
@@ -160,8 +160,9 @@ void CMailerDlg::CreatePages() {
   m_pages.m_pSound->Create(this);
   m_pages.m_pTimer = new CTimerPage;
   m_pages.m_pTimer->Create(this, this);
-  m_pages.m_pReport = new CReportPage;
+  m_pages.m_pReport = new CReportPage(m_opener);
   m_pages.m_pReport->Create(this);
+  m_pages.m_pReport->m_onRetryFailed = [this] { OnRetryFailed(); };
   m_pages.m_pHelp = new CHelpPage(m_opener);
   m_pages.m_pHelp->Create(this);
   m_pages.m_pVersion = new CVersionPage(m_opener);
@@ -388,18 +389,20 @@ void CMailerDlg::OnSendNow(wxCommandEvent&) {
   m_runs.Run(1, resume);
 }
 
+void CMailerDlg::OnRetryFailed() {
+  if (!m_runs.RunRetryFailed()) return;
+  // The run added its line to the report and made a record of its own.
+  if (m_pages.m_pReport->IsShown()) m_pages.m_pReport->LoadReport();
+}
+
 void CMailerDlg::ShowRunning(bool running) {
   m_btnSendNow->SetLabel(running ? StopLabel() : SendNowLabel());
   // During a run the stop button is the one control that takes input.
   m_tree->Enable(!running);
-  for (wxWindow* page : {static_cast<wxWindow*>(m_pages.m_pBanner),
-                         static_cast<wxWindow*>(m_pages.m_pSmtp),
-                         static_cast<wxWindow*>(m_pages.m_pSource),
-                         static_cast<wxWindow*>(m_pages.m_pSound),
-                         static_cast<wxWindow*>(m_pages.m_pTimer),
-                         static_cast<wxWindow*>(m_pages.m_pReport),
-                         static_cast<wxWindow*>(m_pages.m_pHelp),
-                         static_cast<wxWindow*>(m_pages.m_pVersion)}) {
+  const CMailerPages& p = m_pages;
+  for (wxWindow* page : std::initializer_list<wxWindow*>{p.m_pBanner, p.m_pSmtp, p.m_pSource,
+                                                         p.m_pSound, p.m_pTimer, p.m_pReport,
+                                                         p.m_pHelp, p.m_pVersion}) {
     if (page != nullptr) page->Enable(!running);
   }
   m_runText->Show(running);
@@ -417,21 +420,19 @@ void CMailerDlg::ShowRunning(bool running) {
 }
 
 void CMailerDlg::ShowRunProgress(const RunProgress& progress) {
-  const std::int64_t position = progress.m_nDone + (progress.m_bSending ? 1 : 0);
-  wxString text = wxString::FromUTF8("正在发送 第 ") + wxString::Format("%lld", static_cast<long long>(position));
-  if (progress.m_nTotal >= 0) {
-    text += wxString::Format(" / %lld", static_cast<long long>(progress.m_nTotal));
+  const wxString text = RunStripText(progress);
+  if (m_runText->GetLabel() != text) {
+    m_runText->SetLabel(text);
+    FitRunText();
   }
-  text += wxString::FromUTF8(" 封");
-  if (m_runText->GetLabel() != text) m_runText->SetLabel(text);
-  if (progress.m_nTotal > 0 && progress.m_nTotal <= std::numeric_limits<int>::max()) {
-    if (m_runGauge->GetRange() != progress.m_nTotal) {
-      m_runGauge->SetRange(static_cast<int>(progress.m_nTotal));
-    }
-    m_runGauge->SetValue(static_cast<int>(progress.m_nDone));
-  } else {
-    m_runGauge->Pulse();
-  }
+  ShowRunBar(*m_runGauge, progress);
+}
+
+void CMailerDlg::FitRunText() {
+  const wxWindow* clock = m_clockLabel->IsShown() ? static_cast<wxWindow*>(m_clockLabel)
+                                                  : static_cast<wxWindow*>(m_clockPicture);
+  FitRunLine(*m_runText, m_runTextHome, clock->GetRect().GetRight() + 1,
+             m_btnSendNow->GetRect().x);
 }
 
 void CMailerDlg::OnClose(wxCloseEvent& event) {

@@ -83,8 +83,10 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
 
   // The pages' links open with `opener`; runs connect to `smtpPort` (0: the
   // standard SMTP port). `opener` must outlive the window.
-  explicit CMailerDlg(CLinkOpener& opener, unsigned int smtpPort = 0)
-      : m_opener(opener), m_runs(*this, m_pages, smtpPort) {}
+  // The runs' waits go by `clock`, which must outlive the window.
+  explicit CMailerDlg(CLinkOpener& opener, unsigned int smtpPort = 0,
+                      CRunClock& clock = RealRunClock())
+      : m_opener(opener), m_runs(*this, m_pages, smtpPort, clock) {}
   // Creates the window, its controls and pages, loads the settings pages,
   // shows the banner page, fills the tree and loads the schedule state.
   bool Create(wxWindow* parent);
@@ -115,6 +117,9 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
   // asks the run to stop.
   void OnSendNow(wxCommandEvent& event);
   void OnAbout(wxCommandEvent& event);
+  // The report page's 重发未送达: a run that sends again what the newest
+  // record did not deliver, then the report reread.
+  void OnRetryFailed();
 
   int m_nCurrentPage = 0;
   int m_nSelectedPage = 0;
@@ -122,6 +127,7 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
   CBitmapStatic* m_clockPicture = nullptr; // 1020
   wxButton* m_btnSendNow = nullptr;        // 1018
   wxStaticText* m_runText = nullptr;       // "正在发送 第 i / N 封", during a run
+  wxRect m_runTextHome;                    // its place in the template
   wxGauge* m_runGauge = nullptr;           // the same as a bar
   wxWindow* m_pageBottom = nullptr;        // 1017, hidden
   wxTreeCtrl* m_tree = nullptr;            // 1000
@@ -144,6 +150,8 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
   // A run starts or ends: the strip, the button and what takes input.
   void ShowRunning(bool running);
   void ShowRunProgress(const RunProgress& progress);
+  // Sizes the run's line to its text within the strip.
+  void FitRunText();
   // Brings the status strip up to date when what it shows has changed.
   void SyncClockArea();
 

@@ -38,10 +38,17 @@ class CLiveWaits {
 
 }  // namespace
 
-CWindowBatchHost::CWindowBatchHost(wxWindow& window, CMailerPages& pages, unsigned int smtpPort)
-    : m_window(window), m_pages(pages), m_nSmtpPort(smtpPort) {}
+CWindowBatchHost::CWindowBatchHost(wxWindow& window, CMailerPages& pages, unsigned int smtpPort,
+                                   CRunClock& clock)
+    : m_window(window), m_pages(pages), m_nSmtpPort(smtpPort), m_clock(clock) {}
 
 bool CWindowBatchHost::Run(int showResult, bool resume) {
+  return Start(showResult, resume ? RunKind::Resume : RunKind::Normal);
+}
+
+bool CWindowBatchHost::RunRetryFailed() { return Start(1, RunKind::RetryFailed); }
+
+bool CWindowBatchHost::Start(int showResult, RunKind kind) {
   if (m_bRunning) return false;
   m_bRunning = true;
   m_stop.Clear();
@@ -53,7 +60,8 @@ bool CWindowBatchHost::Run(int showResult, bool resume) {
     CLiveWaits waits;
     CBatchRun run(*this);
     run.m_bShowResult = showResult;
-    run.m_bResume = resume ? 1 : 0;
+    run.m_bResume = kind == RunKind::Resume ? 1 : 0;
+    run.m_bRetryFailed = kind == RunKind::RetryFailed ? 1 : 0;
     if (m_nSmtpPort != 0) run.SetSmtpPortForTests(m_nSmtpPort);
     run.Run();
   } catch (const std::exception& e) {

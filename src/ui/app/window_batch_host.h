@@ -17,12 +17,18 @@ class CWindowBatchHost : public CBatchHost {
  public:
   // `window` parents the message boxes; `pages` must outlive the host.
   // `smtpPort` is the port every session connects to (0: the standard one).
-  CWindowBatchHost(wxWindow& window, CMailerPages& pages, unsigned int smtpPort);
+  // The run's waits go by `clock`, which must outlive the host.
+  CWindowBatchHost(wxWindow& window, CMailerPages& pages, unsigned int smtpPort,
+                   CRunClock& clock = RealRunClock());
 
   // One batch run, with its final message box when `showResult` is 1, unless
   // another is in progress; false when none started. `resume` continues the
   // run the journal describes.
   bool Run(int showResult, bool resume = false);
+  // Sends again, with the final message box, what the newest record lists as
+  // still failing or not sent (the report page's 重发未送达), unless another
+  // run is in progress; false when none started.
+  bool RunRetryFailed();
   bool IsRunning() const { return m_bRunning; }
   // Asks the run in progress to stop (a second request: at once).
   void RequestStop() { m_stop.Request(); }
@@ -39,11 +45,16 @@ class CWindowBatchHost : public CBatchHost {
   void PlayCue(const std::string& path) override;
   void ShowProgress(const RunProgress& progress) override;
   int StopLevel() override { return m_stop.Level(); }
+  CRunClock& RunClock() override { return m_clock; }
 
  private:
+  enum class RunKind { Normal, Resume, RetryFailed };
+  bool Start(int showResult, RunKind kind);
+
   wxWindow& m_window;
   CMailerPages& m_pages;
   unsigned int m_nSmtpPort;
+  CRunClock& m_clock;
   bool m_bRunning = false;
   CStopRequest m_stop;
 };

@@ -1,12 +1,22 @@
 #include "ui/pages/report_page.h"
 
 #include <algorithm>
+#include <system_error>
+
+#include <wx/button.h>
 
 #include "dispatch/run_report.h"
+#include "platform/codepage.h"
+#include "platform/dirs.h"
+#include "platform/shell.h"
 #include "platform/textfile.h"
+#include "ui/common/file_target.h"
+#include "ui/common/link_opener.h"
+#include "ui/common/message_box.h"
 #include "ui/common/page_colour.h"
 #include "ui/common/template_font.h"
 #include "ui/common/text.h"
+#include "ui/pages/undelivered_list.h"
 
 void CReportLines::Clear() {
   m_text.clear();
@@ -51,6 +61,14 @@ wxString CReportList::OnGetItemText(long item, long column) const {
   return FromCodePage(*cells[column]);
 }
 
+std::string CReportList::StatusOf(long item) const {
+  const std::size_t count = m_lines.Count();
+  if (item < 0 || static_cast<std::size_t>(item) >= count) return std::string();
+  ReportFields fields;
+  SplitReportLine(std::string(m_lines.Line(count - 1 - static_cast<std::size_t>(item))), fields);
+  return fields.m_strStatus;
+}
+
 bool CReportPage::Create(wxWindow* parent, wxWindowID id) {
   if (!wxPanel::Create(parent, id, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL)) {
     return false;
@@ -63,7 +81,15 @@ bool CReportPage::Create(wxWindow* parent, wxWindowID id) {
   for (int i = 0; i < 5; ++i) {
     m_list->InsertColumn(i, wxString::FromUTF8(kTitles[i]), wxLIST_FORMAT_LEFT);
   }
+  m_undelivered = new CUndeliveredList(this, 1013);
+  m_btnRetry = new wxButton(this, 1011, wxString::FromUTF8("重发未送达"));
+  m_btnOpenRecord = new wxButton(this, 1012, wxString::FromUTF8("打开记录"));
+  m_btnRetry->Disable();
+  m_btnOpenRecord->Disable();
   FitColumns();
+  m_list->Bind(wxEVT_LIST_ITEM_SELECTED, &CReportPage::OnRunSelected, this);
+  m_btnRetry->Bind(wxEVT_BUTTON, &CReportPage::OnRetry, this);
+  m_btnOpenRecord->Bind(wxEVT_BUTTON, &CReportPage::OnOpenRecord, this);
   return true;
 }
 
@@ -82,6 +108,11 @@ constexpr int kCellMargin = 8;
 // make a column wider than its words.
 constexpr int kTitleIndent = 6;
 constexpr int kStatusColumn = 4;
+// The page's parts keep this far from its edges and from each other.
+constexpr int kPageMargin = 3;
+// The undelivered list's share of the height the lists have.
+constexpr int kUndeliveredPercent = 40;
+constexpr int kPercent = 100;
 
 }  // namespace
 
@@ -112,9 +143,21 @@ void CReportPage::FitColumns() {
 void CReportPage::PlacePage(const wxRect& rect) {
   SetSize(rect);
   Refresh();
-  wxSize client = GetClientSize();
-  m_list->SetSize(3, 3, client.x - 6, client.y - 6);
+  const wxSize client = GetClientSize();
+  const wxSize retry = m_btnRetry->GetBestSize();
+  const wxSize open = m_btnOpenRecord->GetBestSize();
+  const int buttonH = std::max(retry.y, open.y);
+  const int buttonY = client.y - kPageMargin - buttonH;
+  const int width = client.x - 2 * kPageMargin;
+  const int listsH = buttonY - 3 * kPageMargin;
+  const int undeliveredH = listsH * kUndeliveredPercent / kPercent;
+  m_list->SetSize(kPageMargin, kPageMargin, width, listsH - undeliveredH);
+  m_undelivered->SetSize(kPageMargin, 2 * kPageMargin + listsH - undeliveredH, width, undeliveredH);
+  const int openX = client.x - kPageMargin - open.x;
+  m_btnOpenRecord->SetSize(openX, buttonY, open.x, buttonH);
+  m_btnRetry->SetSize(openX - kPageMargin - retry.x, buttonY, retry.x, buttonH);
   FitColumns();
+  m_undelivered->FitColumns();
 }
 
 void CReportPage::LoadReport() {
@@ -123,4 +166,49 @@ void CReportPage::LoadReport() {
   m_list->SetItemCount(static_cast<long>(m_lines.Count()));
   FitColumns();
   m_list->Refresh();
+  if (m_lines.Count() > 0) {
+    m_list->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                         wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+  }
+  SelectRun(m_lines.Count() > 0 ? 0 : -1);
+}
+
+namespace {
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, error);
+}
+
+}  // namespace
+
+// 重发未送达 sends again from the newest record: it is offered only for the
+// run that made it, and only when that record holds a recipient worth
+// trying again (one refused for good is not).
+void CReportPage::SelectRun(long row) {
+  const std::filesystem::path startDir = platform::WorkingDirPath();
+  std::vector<RecordRow> rows;
+  m_recordPath = row < 0 ? std::filesystem::path()
+                         : RecordPathFromStatus(startDir, m_list->StatusOf(row));
+  if (!m_recordPath.empty() && !ReadSendRecord(m_recordPath, rows)) m_recordPath.clear();
+  m_undelivered->ShowRows(rows);
+  const bool worthRetrying =
+      std::any_of(rows.begin(), rows.end(),
+                  [](const RecordRow& r) { return IsWorthRetrying(r.m_result); });
+  m_btnRetry->Enable(worthRetrying && SameFile(m_recordPath, NewestRecord(startDir)));
+  m_btnOpenRecord->Enable(!m_recordPath.empty());
+}
+
+void CReportPage::OnRunSelected(wxListEvent& event) { SelectRun(event.GetIndex()); }
+
+void CReportPage::OnRetry(wxCommandEvent&) {
+  if (m_onRetryFailed) m_onRetryFailed();
+}
+
+void CReportPage::OnOpenRecord(wxCommandEvent&) {
+  if (m_recordPath.empty()) return;
+  const wxString path = FromCodePage(platform::PathToCodePage(m_recordPath));
+  if (!platform::IsOpened(m_opener.ShellOpen(FileOpenTarget(path), platform::kShowNormal))) {
+    AppMessageBox(wxString::FromUTF8("无法打开发送记录:\n") + path, wxOK | wxICON_EXCLAMATION, this);
+  }
 }

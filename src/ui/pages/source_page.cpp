@@ -1,8 +1,10 @@
 #include "ui/pages/source_page.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <wx/button.h>
+#include <wx/choice.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/filefn.h>
@@ -22,22 +24,31 @@ namespace {
 // One framed row: a group box with an edit and, at its right, a "..." button.
 constexpr int kGroupX = 8;
 constexpr int kGroupW = 172;
-constexpr int kGroupH = 38;
+constexpr int kGroupH = 32;
 constexpr int kEditX = 16;
 constexpr int kEditW = 128;
 constexpr int kEditH = 13;
 constexpr int kButtonX = 148;
 constexpr int kButtonW = 24;
 // Rows top to bottom: address list, mail folder, subject.
-constexpr int kAddressY = 8;
-constexpr int kFolderY = 56;
-constexpr int kSubjectY = 104;
-constexpr int kEditDy = 16;
-// The pace row under the groups: a label, the up/down field, its unit.
-constexpr int kRateY = 148;
-constexpr int kRateLabelH = 10;
-constexpr int kRateSpinX = 70;
-constexpr int kRateSpinW = 60;
+constexpr int kAddressY = 6;
+constexpr int kFolderY = 42;
+constexpr int kSubjectY = 78;
+constexpr int kEditDy = 14;
+// The rows under the groups: a label at the left, its control at kFieldX.
+// Pace, what a failure does, the retry time, the exclusion list.
+constexpr int kRateY = 116;
+constexpr int kOnErrorY = 135;
+constexpr int kRetryY = 154;
+constexpr int kExcludeY = 173;
+constexpr int kRowLabelH = 10;
+constexpr int kLabelDy = 2;
+constexpr int kFieldX = 70;
+constexpr int kSpinW = 60;
+constexpr int kRowRight = kGroupX + kGroupW;
+constexpr int kUnitGap = 4;
+// The largest retry time the page takes, in minutes (a week).
+constexpr int kMaxRetryMinutes = 7 * 24 * 60;
 
 }  // namespace
 
@@ -77,17 +88,53 @@ bool CSourcePage::Create(wxWindow* parent, wxWindowID id) {
   m_btnBrowseAddress->Hide();
   group("邮件标题:", kSubjectY);
   m_editSubject = edit(1007, kSubjectY, kGroupW - 2 * (kEditX - kGroupX));
-  new wxStaticText(this, wxID_ANY, wxString::FromUTF8("每分钟最多发送:"), at(kGroupX, kRateY + 2),
-                   size(kRateSpinX - kGroupX, kRateLabelH));
-  m_spinRate = new wxSpinCtrl(this, 1008, wxEmptyString, at(kRateSpinX, kRateY),
-                              wxSize(-1, -1), wxSP_ARROW_KEYS, 0, kMaxRatePerMinute, 0);
-  const wxPoint unitAt = m_spinRate->GetPosition() +
-                         wxPoint(std::max(m_spinRate->GetSize().x, size(kRateSpinW, 0).x) + 4, 0);
-  new wxStaticText(this, wxID_ANY, wxString::FromUTF8("封 (0 为不限)"),
-                   wxPoint(unitAt.x, at(0, kRateY + 2).y));
+  // The labels first: the fields start right of the widest of them, and no
+  // further left than the template has them.
+  int fieldX = at(kFieldX, 0).x;
+  const std::pair<const char*, int> labels[] = {
+      {"每分钟最多发送:", kRateY}, {"出错时:", kOnErrorY}, {"重试时限:", kRetryY}, {"排除名单:", kExcludeY}};
+  for (const auto& [text, y] : labels) {
+    auto* label = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(text), at(kGroupX, y + kLabelDy),
+                                   size(kFieldX - kGroupX, kRowLabelH));
+    const wxSize best = label->GetBestSize();
+    if (best.x > label->GetSize().x) label->SetSize(best.x, -1);
+    fieldX = std::max(fieldX, label->GetPosition().x + best.x + kUnitGap);
+  }
+  auto fieldAt = [&](int y) { return wxPoint(fieldX, at(0, y).y); };
+  // An up/down field of at least the template's width, its unit after it.
+  auto spin = [&](wxWindowID spinId, int y, int max, const char* unit) {
+    auto* field = new wxSpinCtrl(this, spinId, wxEmptyString, fieldAt(y), wxSize(-1, -1),
+                                 wxSP_ARROW_KEYS, 0, max, 0);
+    // wxMSW creates the control left of the position asked for; moved, it
+    // stands there, in line with the other fields.
+    if (field->GetPosition() != fieldAt(y)) field->Move(fieldAt(y));
+    const wxPoint unitAt =
+        field->GetPosition() + wxPoint(std::max(field->GetSize().x, size(kSpinW, 0).x) + kUnitGap, 0);
+    new wxStaticText(this, wxID_ANY, wxString::FromUTF8(unit), wxPoint(unitAt.x, at(0, y + kLabelDy).y));
+    return field;
+  };
+  m_spinRate = spin(1008, kRateY, kMaxRatePerMinute, "封 (0 为不限)");
+  const wxString onErrorChoices[] = {wxString::FromUTF8("停止发送"),
+                                     wxString::FromUTF8("跳过并记录, 继续发送")};
+  m_choiceOnError = new wxChoice(this, 1009, fieldAt(kOnErrorY), wxDefaultSize, 2, onErrorChoices);
+  m_spinRetry = spin(1010, kRetryY, kMaxRetryMinutes, "分钟 (0 为不重试)");
+  // The button keeps its best size at the rows' right edge; the edit fills
+  // the room left of it.
+  m_btnBrowseExclude = new wxButton(this, 1012, wxString::FromUTF8("浏览..."), wxDefaultPosition,
+                                    wxDefaultSize, wxBU_EXACTFIT);
+  const wxSize buttonBest = m_btnBrowseExclude->GetBestSize();
+  const wxPoint rowAt = fieldAt(kExcludeY);
+  const wxSize editSize = size(0, kEditH);
+  const int right = at(kRowRight, 0).x;
+  m_btnBrowseExclude->SetSize(right - buttonBest.x, rowAt.y + (editSize.y - buttonBest.y) / 2,
+                              buttonBest.x, buttonBest.y);
+  m_editExclude = new wxTextCtrl(this, 1011, wxEmptyString, rowAt,
+                                 wxSize(right - buttonBest.x - kUnitGap - rowAt.x, editSize.y));
+  m_btnBrowseExclude->MoveAfterInTabOrder(m_editExclude);
 
   m_btnBrowseDir->Bind(wxEVT_BUTTON, &CSourcePage::OnBrowseMailDir, this);
   m_btnBrowseAddress->Bind(wxEVT_BUTTON, &CSourcePage::OnBrowseAddressFile, this);
+  m_btnBrowseExclude->Bind(wxEVT_BUTTON, &CSourcePage::OnBrowseExcludeFile, this);
   return true;
 }
 
@@ -106,6 +153,9 @@ void CSourcePage::ControlsToFields() {
   m_strAddressFile = ToCodePage(m_editAddress->GetValue());
   m_strSubject = ToCodePage(m_editSubject->GetValue());
   m_nRate = m_spinRate->GetValue();
+  m_nOnError = m_choiceOnError->GetSelection() == 1 ? OnErrorKeepGoing : OnErrorStop;
+  m_nRetryMinutes = m_spinRetry->GetValue();
+  m_strExcludeFile = ToCodePage(m_editExclude->GetValue());
 }
 
 void CSourcePage::FieldsToControls() {
@@ -113,6 +163,9 @@ void CSourcePage::FieldsToControls() {
   m_editAddress->ChangeValue(FromCodePage(m_strAddressFile));
   m_editSubject->ChangeValue(FromCodePage(m_strSubject));
   m_spinRate->SetValue(std::clamp<int>(m_nRate, 0, kMaxRatePerMinute));
+  m_choiceOnError->SetSelection(KeepGoing() ? 1 : 0);
+  m_spinRetry->SetValue(std::clamp<int>(m_nRetryMinutes, 0, kMaxRetryMinutes));
+  m_editExclude->ChangeValue(FromCodePage(m_strExcludeFile));
 }
 
 // Only the edit the dialog fills changes: text typed into the other edits
@@ -144,4 +197,22 @@ void CSourcePage::OnBrowseAddressFile(wxCommandEvent&) {
   if (dialog.ShowModal() != wxID_OK) return;
   m_strAddressFile = ToCodePage(dialog.GetPath());
   m_editAddress->ChangeValue(FromCodePage(m_strAddressFile));
+}
+
+void CSourcePage::OnBrowseExcludeFile(wxCommandEvent&) {
+  wxFileDialog dialog(nullptr, wxString::FromUTF8("请选择排除名单:"), wxGetCwd(), wxEmptyString,
+                      wxString::FromUTF8("排除名单(*.txt)|*.txt|All Files(*.*)|*.*"),
+                      wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+  if (dialog.ShowModal() != wxID_OK) return;
+  m_editExclude->ChangeValue(RelativeToStartDir(dialog.GetPath()));
+}
+
+// Settings name files relative to the start directory; one chosen under it
+// is stored that way, so the folder can move as a whole.
+wxString CSourcePage::RelativeToStartDir(const wxString& path) {
+  wxFileName name(path);
+  const wxString start = wxGetCwd() + wxFILE_SEP_PATH;
+  if (!name.GetFullPath().StartsWith(start)) return path;
+  name.MakeRelativeTo(wxGetCwd());
+  return name.GetFullPath();
 }

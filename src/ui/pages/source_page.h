@@ -1,6 +1,8 @@
 // The mail source page: the mail folder, the address list file, the subject
-// of every mail and the pace of a run (每分钟最多发送, 0 for no limit). Shown
-// for both 目录设置 and 邮件设置.
+// of every mail, the pace of a run (每分钟最多发送, 0 for no limit), what a
+// failure does (出错时), how long temporary failures are tried again
+// (重试时限) and the file of addresses never sent to (排除名单). Shown for
+// both 目录设置 and 邮件设置.
 #pragma once
 
 #include <wx/panel.h>
@@ -8,6 +10,7 @@
 #include "settings/mail_source.h"
 
 class wxButton;
+class wxChoice;
 class wxCommandEvent;
 class wxSpinCtrl;
 class wxTextCtrl;
@@ -32,6 +35,10 @@ class CSourcePage : public wxPanel, public CMailSource {
   wxString BrowseStartFolder() const;
   // The "..." beside the address list (never shown): a file-open dialog.
   void OnBrowseAddressFile(wxCommandEvent& event);
+  // 浏览... beside the exclusion list: a file-open dialog in the working
+  // directory; a file under it is taken relative to it.
+  void OnBrowseExcludeFile(wxCommandEvent& event);
+  static wxString RelativeToStartDir(const wxString& path);
 
   wxButton* m_btnBrowseAddress = nullptr;  // 1006, hidden
   wxButton* m_btnBrowseDir = nullptr;      // 1004
@@ -39,6 +46,10 @@ class CSourcePage : public wxPanel, public CMailSource {
   wxTextCtrl* m_editAddress = nullptr;     // 1005
   wxTextCtrl* m_editSubject = nullptr;     // 1007
   wxSpinCtrl* m_spinRate = nullptr;        // 1008: messages a minute
+  wxChoice* m_choiceOnError = nullptr;     // 1009: 停止发送 / 跳过并记录, 继续发送
+  wxSpinCtrl* m_spinRetry = nullptr;       // 1010: minutes
+  wxTextCtrl* m_editExclude = nullptr;     // 1011
+  wxButton* m_btnBrowseExclude = nullptr;  // 1012: 浏览...
 };
 
 // The largest pace the page takes, in messages a minute.

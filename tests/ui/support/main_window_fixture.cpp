@@ -97,7 +97,7 @@ void CMainWindowTest::SetClock(int day, int hour, int minute, int second) {
 
 void CMainWindowTest::Open() {
   if (m_dlg) return;
-  m_dlg = new CMailerDlg(m_opener, m_nSmtpPort);
+  m_dlg = new CMailerDlg(m_opener, m_nSmtpPort, m_pRunClock != nullptr ? *m_pRunClock : RealRunClock());
   ASSERT_TRUE(m_dlg->Create(nullptr));
   ShowAndWait(m_dlg);
 }

@@ -82,6 +82,8 @@ class CMainWindowTest : public ::testing::Test {
   CFakeLinkOpener m_opener;
   // The port the window's runs connect to, when set before Open.
   unsigned int m_nSmtpPort = 0;
+  // The clock the window's runs wait by, when set before Open.
+  CRunClock* m_pRunClock = nullptr;
   CMailerDlg* m_dlg = nullptr;
 };
 
