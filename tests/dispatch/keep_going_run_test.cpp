@@ -61,7 +61,9 @@ class KeepGoingRunTest : public BatchRunTest {
 
   std::vector<RecordRow> Rows() const {
     std::vector<RecordRow> rows;
-    EXPECT_TRUE(ReadSendRecord(m_dir.Path() / std::filesystem::u8path("发送记录") / (std::string(kRecordStem) + ".csv"), rows));
+    const std::filesystem::path record =
+        m_dir.Path() / std::filesystem::u8path("发送记录") / (std::string(kRecordStem) + ".csv");
+    EXPECT_TRUE(ReadSendRecord(record, rows));
     return rows;
   }
 
@@ -192,7 +194,8 @@ TEST_F(KeepGoingRunTest, TemporaryFailuresAreTriedAgainAfterTheFirstPass) {
   EXPECT_EQ(m_host.m_progress.back().m_nDelivered, 2);
   EXPECT_EQ(m_host.m_events.back(),
             "box:" + FromUtf8("发送完成: 已送达 2 封, 未送达 0 封.\n发送记录: ") +
-                platform::PathToCodePage(m_dir.Path() / std::filesystem::u8path("发送记录") / (std::string(kRecordStem) + ".csv")));
+                platform::PathToCodePage(m_dir.Path() / std::filesystem::u8path("发送记录") /
+                                         (std::string(kRecordStem) + ".csv")));
 }
 
 TEST_F(KeepGoingRunTest, StillFailingWhenTheWindowEndsAndListedAsUndelivered) {
