@@ -65,9 +65,7 @@ std::string CBatchRun::RunKeepGoing(const std::vector<platform::DirEntry>& entri
     std::int64_t count = 0;
     if (!newest.empty() && ReadSendRecord(newest, rows)) {
       for (const RecordRow& row : rows) {
-        if (row.m_result != RecipientResult::Temporary && row.m_result != RecipientResult::NotSent) {
-          continue;
-        }
+        if (!IsWorthRetrying(row.m_result)) continue;
         again[row.m_strMailFile].push_back(row.m_strRecipient);
         ++count;
       }

@@ -54,6 +54,10 @@ bool IsUndelivered(RecipientResult result) {
          result == RecipientResult::NotSent;
 }
 
+bool IsWorthRetrying(RecipientResult result) {
+  return result == RecipientResult::Temporary || result == RecipientResult::NotSent;
+}
+
 bool SessionVerdict::AnyDelivered() const {
   for (const RecipientVerdict& recipient : m_recipients) {
     if (recipient.m_result == RecipientResult::Delivered) return true;

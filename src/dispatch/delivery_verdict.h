@@ -26,6 +26,9 @@ const std::string& ResultText(RecipientResult result);
 bool ResultFromText(const std::string& text, RecipientResult& result);
 // Whether `result` counts as not delivered (refused, temporary, not sent).
 bool IsUndelivered(RecipientResult result);
+// Whether sending again what did not arrive sends to it: still failing or
+// not sent; never refused, where the server has said no for good.
+bool IsWorthRetrying(RecipientResult result);
 
 struct RecipientVerdict {
   std::string m_strAddress;

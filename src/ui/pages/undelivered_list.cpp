@@ -16,10 +16,6 @@ constexpr int kTitleIndent = 6;
 
 }  // namespace
 
-bool IsWorthRetrying(RecipientResult result) {
-  return result == RecipientResult::Temporary || result == RecipientResult::NotSent;
-}
-
 CUndeliveredList::CUndeliveredList(wxWindow* parent, wxWindowID id)
     : wxListCtrl(parent, id, wxDefaultPosition, wxDefaultSize,
                  wxLC_REPORT | wxLC_VIRTUAL | wxLC_SINGLE_SEL | wxBORDER_SUNKEN) {

@@ -7,11 +7,8 @@
 
 #include <wx/listctrl.h>
 
+#include "dispatch/delivery_verdict.h"
 #include "dispatch/send_record_reader.h"
-
-// Whether 重发未送达 sends it again (the core's rule: still failing or not
-// sent; never a recipient refused for good).
-bool IsWorthRetrying(RecipientResult result);
 
 class CUndeliveredList : public wxListCtrl {
  public:
