@@ -61,9 +61,22 @@ fi
 # the first program and inherit its stderr; they live on for a few seconds
 # after it, and whoever reads that stderr (ctest) would wait for them. So the
 # program's stderr goes to a file that is copied out once it has ended.
+#
+# A program that starts just as the prefix's Wine server is leaving (it ends a
+# few seconds after the last program) can meet the server's closed connection
+# before it runs: Wine then says "wine client error" and nothing of the
+# program ran. Such a start is tried once more.
 errors=$(mktemp)
 trap 'rm -f "$errors"' EXIT
-status=0
-env "${locale_env[@]}" wine "$@" 2>"$errors" || status=$?
+for attempt in 1 2; do
+  status=0
+  env "${locale_env[@]}" wine "$@" 2>"$errors" || status=$?
+  if [ $status -ne 0 ] && [ $attempt -eq 1 ] && grep -q '^wine client error' "$errors"; then
+    echo "wine-run.sh: the Wine server went away as the program started; starting it again" >&2
+    wineserver -w 2>/dev/null || true
+    continue
+  fi
+  break
+done
 cat "$errors" >&2
 exit $status
