@@ -55,7 +55,8 @@ class Desktop : public CMainWindowTest {
     ASSERT_TRUE(Xdotool(wxString::Format("windowminimize %lu", window)));
     ASSERT_TRUE(WaitFor([this] {
       wxTaskBarIcon* icon = m_dlg->Tray().Icon();
-      return icon != nullptr && icon->IsIconInstalled() && !m_dlg->IsShown() && WindowId() == 0;
+      return icon != nullptr && icon->IsIconInstalled() && !m_dlg->IsShown() && WindowId() == 0 &&
+             m_tray.HoldsAnIcon();
     })) << "minimising did not put the window in the tray";
   }
 

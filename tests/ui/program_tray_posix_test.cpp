@@ -71,10 +71,8 @@ class ProgramTray : public ::testing::Test {
   // Opens the icon's menu with a right click on the icon (the only one, at
   // the tray's left end) and chooses `item` with the keys or the mouse.
   void Choose(Item item, bool keys) {
-    // trayer maps itself anew as it makes room for an icon.
-    wxRect tray;
-    ASSERT_TRUE(WaitFor([&] { return !(tray = m_tray.ScreenRect()).IsEmpty(); }))
-        << "the tray is not on the screen";
+    ASSERT_TRUE(WaitFor([this] { return m_tray.HoldsAnIcon(); })) << "no icon came into the tray";
+    const wxRect tray = m_tray.ScreenRect();
     ASSERT_TRUE(SpawnXdotool(wxString::Format("mousemove --sync %d %d click 3",
                                               tray.x + tray.height / 2, tray.y + tray.height / 2)
                                  .utf8_string()));

@@ -68,6 +68,11 @@ wxRect CTray::ScreenRect() const {
   return found.empty() ? wxRect() : found.front().second;
 }
 
+bool CTray::HoldsAnIcon() const {
+  const wxRect rect = ScreenRect();
+  return rect.height > 0 && rect.width >= rect.height;
+}
+
 namespace {
 
 // Whether a window manager runs: the root's _NET_SUPPORTING_WM_CHECK names a

@@ -37,6 +37,10 @@ class CTray : public CDesktopProgram {
   bool Start();
   // The tray's window on the screen (the icons lie inside it).
   wxRect ScreenRect() const;
+  // Whether an icon has come into the tray: trayer is a sliver while it
+  // holds none, and grows by a square for each icon it takes in (an icon
+  // that is set is not there yet until the tray has embedded it).
+  bool HoldsAnIcon() const;
 };
 
 // openbox: Start waits until it manages the screen.
