@@ -50,11 +50,7 @@ bool RunKeepGoingSoak(const SoakOptions& options, KeepGoingSoakReport& report, s
   plan.m_dRate = options.m_dFaultRate;
   CFaultSmtpServer server(plan);
   if (!server.Listening()) report.m_breaches.push_back("the fault server could not listen");
-  SmtpTimeouts waits;
-  waits.m_nConnectMs = kConnectMs;
-  waits.m_nReplyMs = options.m_nReplyMs;
-  waits.m_nDataEndMs = options.m_nReplyMs;
-  const SmtpTimeouts saved = CSMTP::SetTimeouts(waits);
+  const SmtpTimeouts saved = CSMTP::SetTimeouts(SoakTimeouts(options.m_nReplyMs));
   CSoakClock clock;
   CSoakHost host;
   host.KeepGoing(kRetryMinutes, clock);

@@ -20,6 +20,7 @@
 #include "dispatch/footer.h"
 #include "dispatch/run_report.h"
 #include "platform/codepage.h"
+#include "smtp/smtp_session.h"
 #include "support/fault_smtp_server.h"
 
 namespace testsupport::soakparts {
@@ -28,6 +29,15 @@ using Clock = std::chrono::steady_clock;
 using platform::FromUtf8;
 
 inline constexpr int kConnectMs = 3000;
+
+// The timeouts of a soak's sessions: a short connect, replies within `replyMs`.
+inline SmtpTimeouts SoakTimeouts(int replyMs) {
+  SmtpTimeouts waits;
+  waits.m_nConnectMs = kConnectMs;
+  waits.m_nReplyMs = replyMs;
+  waits.m_nDataEndMs = replyMs;
+  return waits;
+}
 inline constexpr int kRunSlackMs = 30000;       // beyond the waits a run may need, before it counts as hung
 
 inline constexpr char kSender[] = "soak@example.com";

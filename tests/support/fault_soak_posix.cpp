@@ -248,11 +248,7 @@ bool RunFaultSoak(const SoakOptions& options, SoakReport& report, std::FILE* out
     plan.m_dRate = options.m_dFaultRate;
     CFaultSmtpServer server(withCertificate(plan));
     if (!server.Listening()) report.m_breaches.push_back("the fault server could not listen");
-    SmtpTimeouts waits;
-    waits.m_nConnectMs = kConnectMs;
-    waits.m_nReplyMs = options.m_nReplyMs;
-    waits.m_nDataEndMs = options.m_nReplyMs;
-    const SmtpTimeouts saved = CSMTP::SetTimeouts(waits);
+    const SmtpTimeouts saved = CSMTP::SetTimeouts(SoakTimeouts(options.m_nReplyMs));
     CSoakHost host;
     while (server.Listening() && report.m_nSessions < options.m_nSessions) {
       const int run = report.m_nRuns++;

@@ -13,6 +13,7 @@
 
 #include "platform/codepage.h"
 #include "smtp/base64.h"
+#include "support/peer_process.h"
 #include "support/sender_run.h"
 #include "support/temp_dir.h"
 
@@ -52,17 +53,7 @@ class CSmtpSink {
     }
   }
   ~CSmtpSink() {
-    if (m_pid <= 0) return;
-    std::FILE* stop = std::fopen((m_out / "stop").c_str(), "w");
-    if (stop != nullptr) std::fclose(stop);
-    int status = 0;
-    for (int i = 0; i < 100 && waitpid(m_pid, &status, WNOHANG) == 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    if (waitpid(m_pid, &status, WNOHANG) == 0) {
-      kill(m_pid, SIGKILL);
-      waitpid(m_pid, &status, 0);
-    }
+    testsupport::StopPeerProcess(m_pid, m_out / "stop");
   }
   bool Ready() const { return m_bReady; }
 
