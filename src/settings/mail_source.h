@@ -16,7 +16,8 @@ inline constexpr std::int32_t kDefaultMaxErrors = 10;
 class CMailSource {
  public:
   // Reads "maildir", "address", "mailsubject", "rate", "onerror", "retry",
-  // "maxerrors" and "exclude" into the fields; a missing key gives its default.
+  // "maxerrors", "exclude", "unsubscribe" and "advert" into the fields; a
+  // missing key gives its default.
   void ReadSettings();
   void WriteSettings() const;
 
@@ -37,6 +38,12 @@ class CMailSource {
   std::int32_t m_nMaxErrors = kDefaultMaxErrors;
   // Addresses never to send to, one a line; relative to the start directory.
   std::string m_strExcludeFile;
+  // "" or an https address where a recipient unsubscribes; may hold fields
+  // ("{{邮箱}}"). Every message names the sender's mailto: address as well.
+  std::string m_strUnsubscribe;
+  // 1: commercial mail ("(广告)" before the subject, a line on how to refuse
+  // further mail); missing or any other value: 0.
+  std::int32_t m_bAdvert = 0;
 
   bool KeepGoing() const { return m_nOnError == OnErrorKeepGoing; }
 };
