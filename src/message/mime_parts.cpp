@@ -20,7 +20,7 @@ constexpr std::size_t kChunkBytes = kLineBytes * 16384;
 // The longest stretch of a percent-encoded name on one line, and the raw
 // bytes of one encoded word: lines of " name*12*=...;" and " =?UTF-8?B?...?="
 // stay well within 78 characters.
-constexpr std::size_t kSectionChars = 60;
+constexpr std::size_t kSectionChars = 54;
 constexpr std::size_t kWordBytes = 39;
 
 struct TypeRow {
@@ -209,9 +209,12 @@ std::string FileNameParameter(std::string_view attribute, const std::string& nam
 
 bool EncodeFilePart(const std::filesystem::path& file, const std::string& name,
                     const std::string& contentId, SharedPiece& part, std::uint64_t& size) {
-  std::string header = "Content-Type: ";
-  header += ContentTypeFor(name);
-  header += ";" + FileNameParameter("name", name, true) + "\r\n";
+  const std::string type = ContentTypeFor(name);
+  // The longest office types do not fit beside the field name.
+  std::string header = sizeof("Content-Type: ;") - 1 + type.size() > mime::kFoldWidth
+                           ? "Content-Type:\r\n "
+                           : "Content-Type: ";
+  header += type + ";" + FileNameParameter("name", name, true) + "\r\n";
   header += "Content-Transfer-Encoding: base64\r\n";
   if (!contentId.empty()) header += "Content-ID: <" + contentId + ">\r\n";
   header += contentId.empty() ? "Content-Disposition: attachment;" : "Content-Disposition: inline;";
