@@ -207,8 +207,7 @@ std::string FileNameParameter(std::string_view attribute, const std::string& nam
   return out;
 }
 
-bool EncodeFilePart(const std::filesystem::path& file, const std::string& name,
-                    const std::string& contentId, SharedPiece& part, std::uint64_t& size) {
+std::string FilePartHeader(const std::string& name, const std::string& contentId) {
   const std::string type = ContentTypeFor(name);
   // The longest office types do not fit beside the field name.
   std::string header = sizeof("Content-Type: ;") - 1 + type.size() > mime::kFoldWidth
@@ -219,7 +218,12 @@ bool EncodeFilePart(const std::filesystem::path& file, const std::string& name,
   if (!contentId.empty()) header += "Content-ID: <" + contentId + ">\r\n";
   header += contentId.empty() ? "Content-Disposition: attachment;" : "Content-Disposition: inline;";
   header += FileNameParameter("filename", name, false) + "\r\n\r\n";
+  return header;
+}
 
+bool EncodeFilePart(const std::filesystem::path& file, const std::string& name,
+                    const std::string& contentId, SharedPiece& part, std::uint64_t& size) {
+  const std::string header = FilePartHeader(name, contentId);
   std::error_code ec;
   const std::uintmax_t expected = std::filesystem::file_size(file, ec);
   auto text = std::make_shared<std::string>();
@@ -232,9 +236,18 @@ bool EncodeFilePart(const std::filesystem::path& file, const std::string& name,
     return true;
   });
   if (!ok) return false;
+  // An empty file still has the line end its part ends with before the boundary.
+  if (read == 0) text->append("\r\n");
   size = read;
   part = std::move(text);
   return true;
+}
+
+SharedPiece BytesPart(const std::string& name, const std::string& contentId, std::string_view bytes) {
+  auto text = std::make_shared<std::string>(FilePartHeader(name, contentId));
+  AppendBase64Lines(*text, bytes);
+  if (bytes.empty()) text->append("\r\n");
+  return text;
 }
 
 std::string TextPart(std::string text, std::string_view subtype, std::string_view charset,
