@@ -264,6 +264,7 @@ std::string TextPart(std::string text, std::string_view subtype, std::string_vie
   if (base64) {
     part.reserve(part.size() + Base64LinesSize(text.size()));
     AppendBase64Lines(part, text);
+    if (text.empty()) part += "\r\n";  // the line end before the boundary
     return part;
   }
   if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";
