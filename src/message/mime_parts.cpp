@@ -1,5 +1,6 @@
 #include "message/mime_parts.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <random>
