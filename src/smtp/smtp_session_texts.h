@@ -9,6 +9,19 @@ namespace smtp_detail {
 inline constexpr char kSocketError[] = "Socket Error";
 inline constexpr char kMustBeConnected[] = "Must be connected";
 
+struct ReplyRow {
+  int m_nCode;
+  const char* m_szMessage;
+};
+
+// The code each step expects and the message its failure reports, by ReplyKind.
+inline constexpr ReplyRow kReplyTable[] = {
+    {250, "SMTP server error"},
+    {220, "SMTP server not available"},
+    {354, "SMTP server not ready for data"},
+    {221, "SMTP server didn't terminate session"},
+};
+
 // In the program's code page.
 struct SessionTexts {
   std::string m_strNoSocket;

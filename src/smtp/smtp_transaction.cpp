@@ -1,0 +1,143 @@
+// The conversation for one message: MAIL, RCPT for each recipient, DATA and
+// the message, on a connection the opening has made ready.
+#include <string>
+#include <vector>
+
+#include "smtp/mime_header.h"
+#include "smtp/smtp_reply.h"
+#include "smtp/smtp_session.h"
+#include "smtp/smtp_session_texts.h"
+
+using namespace smtp_detail;
+
+namespace {
+
+const char kMailerLine[] = "X-Mailer: CSMTP class for MFC\r\n";
+
+}  // namespace
+
+bool CSMTP::SendMail(CMailItem& item) {
+  if (!m_bConnected) {
+    m_strError = kMustBeConnected;
+    return false;
+  }
+  if (!PrepareMessage(item)) return false;
+  return SendTransaction(item);
+}
+
+bool CSMTP::PrepareMessage(CMailItem& item) {
+  if (!item.BuildHeader()) {
+    m_strError = Texts().m_strNoRecipients;
+    m_step = SmtpStep::Rcpt;
+    NoteFailure(SmtpFailure::Local);
+    return false;
+  }
+  if (!item.m_wireBody.empty()) return true;
+  std::string& body = item.m_strBody;
+  RemoveNulBytes(body);
+  NormalizeLineEnds(body, 2);
+  if (item.m_bBase64Body) {
+    body = mime::Base64Lines(body);  // no line begins with a dot
+    return true;
+  }
+  item.EscapeBody();
+  if (body.size() < 2 || body.compare(body.size() - 2, 2, "\r\n") != 0) body += "\r\n";
+  return true;
+}
+
+bool CSMTP::SendTransaction(CMailItem& item) {
+  if (!m_bConnected) {
+    m_strError = kMustBeConnected;
+    return false;
+  }
+  m_step = SmtpStep::Mail;
+  SendText("MAIL From: <" + WithoutLineBreaks(item.m_strSender) + ">\r\n");
+  if (!ExpectReply(ReplyOk)) return false;
+  if (!AskRecipients(item)) return false;
+  // The first recipient the server would not take, named in the error text.
+  std::string refusal;
+  for (const SmtpRecipientReply& recipient : m_log.m_recipients) {
+    if (recipient.m_nCode == 0 || recipient.Accepted()) continue;
+    refusal = Texts().m_strRecipient + WithoutLineBreaks(recipient.m_strAddress) +
+              (recipient.m_nCode / 100 == 4 ? Texts().m_strTemporary : Texts().m_strRefused) +
+              recipient.m_strReply;
+    break;
+  }
+  m_step = SmtpStep::Data;
+  SendText("DATA\r\n");
+  if (!ExpectReply(ReplyStartData)) {
+    if (!refusal.empty()) m_strError = refusal + "; " + m_strError;
+    return false;
+  }
+  // Header, mailer line, blank line, body and terminator in one gathered
+  // send: the same bytes as five sends, without copying the body.
+  // A body ready for the wire goes the same way, piece by piece from the
+  // memory the pieces share with other messages.
+  m_step = SmtpStep::Message;
+  if (item.m_wireBody.empty()) {
+    m_log.m_bMessageSent =
+        Transmit({item.m_strHeader, kMailerLine, "\r\n", item.m_strBody, "\r\n.\r\n"},
+                 m_timeouts.m_nReplyMs);
+  } else {
+    std::vector<std::string_view> parts{item.m_strHeader, kMailerLine, "\r\n"};
+    parts.reserve(parts.size() + item.m_wireBody.size() + 1);
+    for (const auto& piece : item.m_wireBody) {
+      if (piece) parts.emplace_back(*piece);
+    }
+    parts.emplace_back("\r\n.\r\n");
+    m_log.m_bMessageSent = Transmit(parts, m_timeouts.m_nReplyMs);
+  }
+  const bool accepted = ExpectReplyWithin(ReplyOk, m_timeouts.m_nDataEndMs);
+  m_log.m_nMessageCode = ReplyCode(m_szReply);
+  m_log.m_strMessageReply = ReplyLine(m_szReply);
+  m_log.m_bMessageAccepted = accepted;
+  if (!accepted) return false;
+  // The message went to the others; the refusal still ends the call as a failure.
+  if (!refusal.empty()) {
+    m_strError = refusal;
+    return false;
+  }
+  return true;
+}
+
+bool CSMTP::AskRecipients(CMailItem& item) {
+  m_step = SmtpStep::Rcpt;
+  std::string address;
+  std::string name;
+  for (int i = 0; item.GetRecipient(address, name, i); ++i) {
+    m_log.m_recipients.push_back(SmtpRecipientReply{address, name, 0, std::string()});
+  }
+  bool anyAccepted = false;
+  for (SmtpRecipientReply& recipient : m_log.m_recipients) {
+    SendText("RCPT TO: <" + WithoutLineBreaks(recipient.m_strAddress) + ">\r\n");
+    const bool answered = ReceiveReply(m_timeouts.m_nReplyMs);
+    recipient.m_nCode = answered ? ReplyCode(m_szReply) : 0;
+    recipient.m_strReply = answered ? ReplyLine(m_szReply) : std::string();
+    anyAccepted = anyAccepted || recipient.Accepted();
+    if (!m_bKeepGoing) continue;  // a refused recipient does not stop the transaction
+    if (!answered || recipient.m_nCode == 0) {
+      m_strError = kSocketError;
+      NoteFailure(SmtpFailure::Network);
+      return false;
+    }
+    if (recipient.m_nCode == kServiceClosing) {
+      // The server is closing the connection: the rest are not asked.
+      m_strError = std::to_string(recipient.m_nCode) + ":" + kReplyTable[ReplyOk].m_szMessage;
+      NoteFailure(SmtpFailure::Reply);
+      return false;
+    }
+  }
+  if (!m_bKeepGoing || anyAccepted) return true;
+  // Nobody to send to: no DATA, the transaction is reset and QUIT follows.
+  const SmtpRecipientReply& last = m_log.m_recipients.back();
+  m_strError = Texts().m_strRecipient + WithoutLineBreaks(last.m_strAddress) +
+               (last.m_nCode / 100 == 4 ? Texts().m_strTemporary : Texts().m_strRefused) +
+               last.m_strReply;
+  m_log.m_failedStep = SmtpStep::Rcpt;
+  m_log.m_failure = SmtpFailure::Reply;
+  m_log.m_nCode = last.m_nCode;
+  m_log.m_strReply = last.m_strReply;
+  SendText("RSET\r\n");
+  ReceiveReply(m_timeouts.m_nReplyMs);
+  return false;
+}
