@@ -44,6 +44,10 @@ bool CSMTP::Connect() {
   m_strPending.clear();
   m_extensions = Extensions{};
   m_log = SmtpSessionLog();
+  m_nMessages = 0;
+  m_bOpenTransaction = false;
+  m_bServerLeft = false;
+  m_nUnanswered = 0;
   m_step = SmtpStep::Connect;
   if (!m_socket.Create()) {
     m_strError = Texts().m_strNoSocket;
@@ -157,6 +161,7 @@ bool CSMTP::Hello(bool helloFallback) {
       std::vector<std::string> words = Words(UpperAscii(line));
       if (words.empty()) continue;
       if (words[0] == "STARTTLS") m_extensions.m_bStartTls = true;
+      if (words[0] == "PIPELINING") m_extensions.m_bPipelining = true;
       // "AUTH PLAIN LOGIN", and the older "AUTH=LOGIN" form.
       if (words[0] == "AUTH" || words[0].compare(0, 5, "AUTH=") == 0) {
         if (words[0].size() > 5) words.push_back(words[0].substr(5));

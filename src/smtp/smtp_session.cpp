@@ -174,19 +174,23 @@ bool CSMTP::DetectEsmtp() {
 // One receive into the cleared reply buffer. A closed connection gives an
 // empty reply; a failure or a time-out gives false.
 bool CSMTP::ReceiveReply(int timeoutMs) {
+  if (m_nUnanswered > 0) --m_nUnanswered;
   if (m_security.m_nMode != SecurityNone) return ReceiveWholeReply(timeoutMs);
   std::memset(m_szReply, 0, sizeof m_szReply);
   if (m_bStalled) return false;
   if (m_socket.Receive(m_szReply, kReplySize, timeoutMs) >= 0) {
-    NoteSlowDown();
+    NoteReply();
     return true;
   }
   if (m_socket.TimedOut()) NoteStall();
+  else m_bServerLeft = true;
   return false;
 }
 
-void CSMTP::NoteSlowDown() {
-  if (SaysSlowDown(ReplyCode(m_szReply), ReplyLine(m_szReply))) m_log.m_bSlowDown = true;
+void CSMTP::NoteReply() {
+  const int code = ReplyCode(m_szReply);
+  if (SaysSlowDown(code, ReplyLine(m_szReply))) m_log.m_bSlowDown = true;
+  if (code == kServiceClosing || m_szReply[0] == '\0') m_bServerLeft = true;
 }
 
 // A closed connection gives an empty reply, as in ReceiveReply; so does a
@@ -202,6 +206,7 @@ bool CSMTP::ReceiveWholeReply(int timeoutMs) {
                                     : m_socket.Receive(chunk, sizeof chunk, timeoutMs);
     if (got < 0) {
       if (m_tls.IsOpen() ? m_tls.TimedOut() : m_socket.TimedOut()) NoteStall();
+      else m_bServerLeft = true;
       return false;
     }
     if (got == 0) {
@@ -218,7 +223,7 @@ bool CSMTP::ReceiveWholeReply(int timeoutMs) {
   }
   const std::size_t kept = std::min(m_strWholeReply.size(), kReplySize);
   std::memcpy(m_szReply, m_strWholeReply.data(), kept);
-  NoteSlowDown();
+  NoteReply();
   return true;
 }
 
@@ -226,8 +231,9 @@ bool CSMTP::ReceiveWholeReply(int timeoutMs) {
 void CSMTP::SendText(std::string_view text) { Transmit({text}, m_timeouts.m_nReplyMs); }
 
 bool CSMTP::Transmit(std::span<const std::string_view> parts, int timeoutMs) {
-  // No command is sent ahead of a reply, so bytes still waiting here are a
-  // reply nobody asked for: the replies no longer answer the commands, and
+  // Every reply is read before the next command goes (a pipelined group is
+  // sent whole after the replies before it), so bytes still waiting here are
+  // a reply nobody asked for: the replies no longer answer the commands, and
   // going on could take an answer to one command for another's.
   if (!m_strPending.empty()) m_bStalled = true;
   if (m_bStalled) return false;

@@ -1,6 +1,8 @@
-// One SMTP conversation for one message, in lock-step: one command, one
-// reply, one expected reply code. Failures come back as false with a
-// one-line error text in the program's code page.
+// One SMTP connection and the conversation for each message it carries: one
+// command, one reply, one expected reply code; in the EHLO modes, when the
+// server offers PIPELINING, MAIL, every RCPT and DATA go out in one write and
+// their replies are still read and checked one by one, in order. Failures
+// come back as false with a one-line error text in the program's code page.
 #pragma once
 
 #include <initializer_list>
@@ -61,10 +63,28 @@ class CSMTP {
   // recipients was accepted sends RSET instead of DATA. Off by default.
   void SetKeepGoing(bool keepGoing);
   bool Connect();
+  // Whether MAIL, RCPT and DATA may go out in one write when the server's EHLO
+  // reply offers PIPELINING (EHLO modes only). On by default.
+  void SetPipelining(bool allowed);
   // A recipient refused while the server takes the message for the others
   // makes SendMail false after the message went, its error text naming the
-  // recipient and the reply.
+  // recipient and the reply. Called again after a message, it sends the next
+  // one on the same connection (RSET first when the previous transaction
+  // failed), with a log and an error text of its own.
   bool SendMail(CMailItem& item);
+  // SendMail for an item SendMail has prepared before (on another
+  // connection): the same bytes again, without preparing them twice.
+  bool SendPrepared(CMailItem& item);
+  // Whether the connection can carry another message: open, in step, and the
+  // server has neither closed it nor said it is closing (421).
+  bool CanCarryAnother() const;
+  // Whether the server ended the connection (closed it, reset it or answered
+  // 421), as opposed to a wait that timed out or was given up.
+  bool ServerLeft() const { return m_bServerLeft; }
+  // Whether the transactions of this connection are pipelined.
+  bool Pipelines() const;
+  // The messages begun on this connection.
+  int MessagesBegun() const { return m_nMessages; }
   bool Disconnect();
 
   std::string GetErrorText() const;
@@ -97,6 +117,8 @@ class CSMTP {
   // RCPT TO for each recipient, noting each reply; false when the
   // transaction cannot go on (keep-going conversation only).
   bool AskRecipients(CMailItem& item);
+  // The steps of SendTransaction after MAIL went out.
+  bool RunTransaction(CMailItem& item);
 
  private:
   static constexpr std::size_t kReplySize = 1024;
@@ -107,6 +129,7 @@ class CSMTP {
     bool m_bStartTls = false;
     bool m_bAuthPlain = false;
     bool m_bAuthLogin = false;
+    bool m_bPipelining = false;
   };
 
   bool ExpectReplyWithin(ReplyKind kind, int timeoutMs);
@@ -115,6 +138,19 @@ class CSMTP {
   // receives it takes; the bytes after it wait for the next call.
   bool ReceiveWholeReply(int timeoutMs);
   void SendText(std::string_view text);
+  // A command of the transaction: sent now, unless it went out with the
+  // pipelined group whose replies are being read.
+  void Command(std::string_view text);
+  // MAIL, every RCPT and DATA in one write; their replies are still to come.
+  void SendPipelinedGroup(CMailItem& item, const std::string& mail);
+  // Reads the replies of a pipelined group still outstanding after the
+  // transaction ended early, so the next reply answers the next command; the
+  // log and the error text stay as they are.
+  void DrainPipeline();
+  // Before another message: RSET when the last transaction did not end.
+  bool BeginAnother();
+  // Notes what a reply just read says about the connection.
+  void NoteReply();
   // A wait timed out or was abandoned: the conversation is out of step.
   void NoteStall();
   // Sends over TLS once it runs, else over the socket; marks a stalled send.
@@ -138,7 +174,6 @@ class CSMTP {
   // Notes the step in progress as the session's failure (the first only).
   void NoteFailure(SmtpFailure failure);
   // Notes a reply that asks the client to slow down.
-  void NoteSlowDown();
 
   int m_bLogin = 0;
   std::string m_strUser;
@@ -166,5 +201,10 @@ class CSMTP {
   SmtpTimeouts m_timeouts;
   bool m_bKeepGoing = false;
   SmtpStep m_step = SmtpStep::None;  // the step whose reply comes next
+  bool m_bPipeliningAllowed = true;
+  int m_nMessages = 0;             // messages begun on this connection
+  bool m_bOpenTransaction = false;  // MAIL went out and no final reply ended it
+  bool m_bServerLeft = false;       // closed, reset or 421
+  int m_nUnanswered = 0;            // pipelined commands whose replies are still to be read
   SmtpSessionLog m_log;
 };

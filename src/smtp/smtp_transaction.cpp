@@ -21,8 +21,80 @@ bool CSMTP::SendMail(CMailItem& item) {
     m_strError = kMustBeConnected;
     return false;
   }
+  if (m_nMessages > 0) {
+    m_log = SmtpSessionLog();
+    m_strError = "OK";
+  }
   if (!PrepareMessage(item)) return false;
+  return SendPrepared(item);
+}
+
+bool CSMTP::SendPrepared(CMailItem& item) {
+  if (!m_bConnected) {
+    m_strError = kMustBeConnected;
+    return false;
+  }
+  if (m_nMessages > 0 && !BeginAnother()) return false;
+  ++m_nMessages;
   return SendTransaction(item);
+}
+
+void CSMTP::SetPipelining(bool allowed) { m_bPipeliningAllowed = allowed; }
+
+bool CSMTP::Pipelines() const {
+  return m_bPipeliningAllowed && m_extensions.m_bPipelining && m_security.m_nMode != SecurityNone;
+}
+
+bool CSMTP::CanCarryAnother() const {
+  return m_bConnected && !m_bStalled && !m_bServerLeft && m_strPending.empty() &&
+         m_socket.IsOpen();
+}
+
+bool CSMTP::BeginAnother() {
+  m_log = SmtpSessionLog();
+  m_strError = "OK";
+  if (!m_bOpenTransaction) return true;
+  // Counted as the MAIL step: what fails here fails before the message began.
+  m_step = SmtpStep::Mail;
+  SendText("RSET\r\n");
+  if (!ExpectReply(ReplyOk)) return false;
+  m_bOpenTransaction = false;
+  return true;
+}
+
+void CSMTP::Command(std::string_view text) {
+  if (m_nUnanswered == 0) SendText(text);
+}
+
+void CSMTP::SendPipelinedGroup(CMailItem& item, const std::string& mail) {
+  std::string group = mail;
+  int commands = 1;
+  std::string address;
+  std::string name;
+  for (int i = 0; item.GetRecipient(address, name, i); ++i) {
+    group += "RCPT TO: <" + WithoutLineBreaks(address) + ">\r\n";
+    ++commands;
+  }
+  group += "DATA\r\n";
+  ++commands;
+  if (Transmit({group}, m_timeouts.m_nReplyMs)) m_nUnanswered = commands;
+}
+
+void CSMTP::DrainPipeline() {
+  if (m_nUnanswered == 0) return;
+  const std::string error = m_strError;
+  while (m_nUnanswered > 0 && !m_bStalled && !m_bServerLeft) {
+    const bool dataReply = m_nUnanswered == 1;
+    if (!ReceiveReply(m_timeouts.m_nReplyMs)) break;
+    // DATA taken although the transaction failed before it: an empty
+    // message ends it, and RSET clears it before the next one.
+    if (dataReply && ReplyCode(m_szReply) == kReplyTable[ReplyStartData].m_nCode) {
+      SendText(".\r\n");
+      ReceiveReply(m_timeouts.m_nDataEndMs);
+    }
+  }
+  m_nUnanswered = 0;
+  m_strError = error;
 }
 
 bool CSMTP::PrepareMessage(CMailItem& item) {
@@ -51,7 +123,19 @@ bool CSMTP::SendTransaction(CMailItem& item) {
     return false;
   }
   m_step = SmtpStep::Mail;
-  SendText("MAIL From: <" + WithoutLineBreaks(item.m_strSender) + ">\r\n");
+  m_bOpenTransaction = true;
+  const std::string mail = "MAIL From: <" + WithoutLineBreaks(item.m_strSender) + ">\r\n";
+  if (Pipelines()) {
+    SendPipelinedGroup(item, mail);
+  } else {
+    SendText(mail);
+  }
+  const bool sent = RunTransaction(item);
+  DrainPipeline();
+  return sent;
+}
+
+bool CSMTP::RunTransaction(CMailItem& item) {
   if (!ExpectReply(ReplyOk)) return false;
   if (!AskRecipients(item)) return false;
   // The first recipient the server would not take, named in the error text.
@@ -64,7 +148,7 @@ bool CSMTP::SendTransaction(CMailItem& item) {
     break;
   }
   m_step = SmtpStep::Data;
-  SendText("DATA\r\n");
+  Command("DATA\r\n");
   if (!ExpectReply(ReplyStartData)) {
     if (!refusal.empty()) m_strError = refusal + "; " + m_strError;
     return false;
@@ -92,6 +176,7 @@ bool CSMTP::SendTransaction(CMailItem& item) {
   m_log.m_strMessageReply = ReplyLine(m_szReply);
   m_log.m_bMessageAccepted = accepted;
   if (!accepted) return false;
+  m_bOpenTransaction = false;
   // The message went to the others; the refusal still ends the call as a failure.
   if (!refusal.empty()) {
     m_strError = refusal;
@@ -109,7 +194,7 @@ bool CSMTP::AskRecipients(CMailItem& item) {
   }
   bool anyAccepted = false;
   for (SmtpRecipientReply& recipient : m_log.m_recipients) {
-    SendText("RCPT TO: <" + WithoutLineBreaks(recipient.m_strAddress) + ">\r\n");
+    Command("RCPT TO: <" + WithoutLineBreaks(recipient.m_strAddress) + ">\r\n");
     const bool answered = ReceiveReply(m_timeouts.m_nReplyMs);
     recipient.m_nCode = answered ? ReplyCode(m_szReply) : 0;
     recipient.m_strReply = answered ? ReplyLine(m_szReply) : std::string();
@@ -137,7 +222,10 @@ bool CSMTP::AskRecipients(CMailItem& item) {
   m_log.m_failure = SmtpFailure::Reply;
   m_log.m_nCode = last.m_nCode;
   m_log.m_strReply = last.m_strReply;
+  DrainPipeline();
   SendText("RSET\r\n");
-  ReceiveReply(m_timeouts.m_nReplyMs);
+  if (ReceiveReply(m_timeouts.m_nReplyMs) && ReplyCode(m_szReply) / 100 == 2) {
+    m_bOpenTransaction = false;
+  }
   return false;
 }

@@ -22,6 +22,11 @@ CSmtpScript& CSmtpScript::Await() {
   return *this;
 }
 
+CSmtpScript& CSmtpScript::AwaitMessage() {
+  m_steps.push_back({Kind::AwaitMessage, {}, {}});
+  return *this;
+}
+
 CSmtpScript& CSmtpScript::Pause(std::chrono::milliseconds pause) {
   m_steps.push_back({Kind::Pause, {}, pause});
   return *this;
@@ -160,6 +165,9 @@ void CScriptedSmtpServer::Play(platform::CTcpSocket& peer, const CSmtpScript& sc
         peer.Send(step.m_strBytes, kSendTimeoutMs);
         message = step.m_strBytes.compare(0, 3, "354") == 0;
         break;
+      case CSmtpScript::Kind::AwaitMessage:
+        message = true;
+        [[fallthrough]];
       case CSmtpScript::Kind::Await: {
         const std::string end = message ? kMessageEnd : "\r\n";
         std::size_t from = 0;

@@ -33,6 +33,9 @@ class CSmtpScript {
   CSmtpScript& Line(const std::string& line) { return Send(line + "\r\n"); }
   // Waits for the client's next turn: one line ended by CR LF, or a message.
   CSmtpScript& Await();
+  // Waits for a whole message up to its final dot line, whatever was sent
+  // before (a 354 that went out in pieces or among other replies).
+  CSmtpScript& AwaitMessage();
   // Await(), then Line(line): the answer to one command.
   CSmtpScript& Reply(const std::string& line) { return Await().Line(line); }
   CSmtpScript& Pause(std::chrono::milliseconds pause);
@@ -51,7 +54,7 @@ class CSmtpScript {
 
  private:
   friend class CScriptedSmtpServer;
-  enum class Kind { Send, Await, Pause, Close };
+  enum class Kind { Send, Await, AwaitMessage, Pause, Close };
   struct Step {
     Kind m_kind;
     std::string m_strBytes;
