@@ -83,6 +83,8 @@ void CBatchRun::Run() {
   } else if (source.KeepGoing() || m_bRetryFailed) {
     message = RunKeepGoing(entries, source);
   } else {
+    CMessageSender sender;
+    m_pSender = &sender;
     bool allSent = tracker.Start(m_startDir, source, m_bResume != 0, m_strError);
     for (auto entry = entries.begin(); allSent && entry != entries.end(); ++entry) {
       if (entry->m_bDirectory || entry->m_bSpecial || tracker.SkipFile()) continue;
@@ -94,6 +96,8 @@ void CBatchRun::Run() {
       ++m_nMailCount;
       allSent = SendNativeMailFile(entry->m_native);
     }
+    sender.Finish();
+    m_pSender = nullptr;
     tracker.Finish(allSent);
     m_bStopped = tracker.Stopped();
     const CSoundSettings endSound = m_host.SoundSettings();
@@ -177,7 +181,8 @@ bool CBatchRun::SendToRecipients(std::string recipients, std::string subject, st
   item.m_strBody = std::move(body);
   m_strError.clear();
   SmtpSessionLog log;
-  const bool sent = SendOneMessage(Target(), item, m_strError, &log);
+  const bool sent = m_pSender != nullptr ? m_pSender->Send(Target(), item, m_strError, &log)
+                                         : SendOneMessage(Target(), item, m_strError, &log);
   m_bMessageTaken = log.m_bMessageAccepted;
   return sent;
 }

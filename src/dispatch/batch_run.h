@@ -45,6 +45,7 @@ class CBatchHost {
 };
 
 class CRunTracker;
+class CMessageSender;
 struct KeepGoingSummary;
 
 // What a keep-going run ("onerror"=1) came to, beside the error text.
@@ -126,6 +127,7 @@ class CBatchRun {
 
   CBatchHost& m_host;
   CRunTracker* m_pTracker = nullptr;  // while Run works
+  CMessageSender* m_pSender = nullptr;  // while Run works: its connections
   bool m_bStopped = false;
   RunOutcome m_outcome;
   unsigned int m_nSmtpPort = 0;  // 0: the account's port

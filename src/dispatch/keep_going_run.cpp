@@ -61,7 +61,10 @@ KeepGoingSummary CKeepGoingRun::Run(const std::vector<platform::DirEntry>& entri
     if (!Ended() && !m_tracker.Ready()) m_summary.m_bStopped = true;
     SendMailFile(entry, addressList);
   }
+  // The retries come after a wait: no connection is held open through it.
+  m_sender.Finish();
   if (!Ended()) RetryPhase();
+  m_sender.Finish();
   GiveUpRetries();
   m_tracker.ShowWaiting(0, 0);
   return m_summary;
@@ -146,7 +149,7 @@ void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body
   item.m_strBody = body;
   std::string error;
   SmtpSessionLog log;
-  SendOneMessage(m_target, item, error, &log);
+  m_sender.Send(m_target, item, error, &log);
   const SessionVerdict verdict = JudgeSession(log, recipients, error, m_bAnyDelivered);
 
   if (verdict.m_bSlowDown) m_tracker.Pace().WidenGap(m_slowdown.AfterSlowDownReply());

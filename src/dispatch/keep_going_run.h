@@ -76,6 +76,7 @@ class CKeepGoingRun {
   CRunTracker& m_tracker;
   CMailSource m_source;
   MessageTarget m_target;
+  CMessageSender m_sender;  // the run's connections (several messages each in modes 1-3)
   CSendRecord& m_record;
   MailReader m_readMail;
   CRecipientFilter m_filter;

@@ -38,6 +38,9 @@ void CSmtpAccount::ReadSettings() {
   file.ReadInt("smtp", "security", value);
   m_nSecurity = value;
   file.ReadString("smtp", "cafile", m_strCaFile);
+  value = 0;
+  file.ReadInt("smtp", "reuse", value);
+  m_nReuse = value;
 }
 
 void CSmtpAccount::WriteSettings() const {
@@ -50,6 +53,7 @@ void CSmtpAccount::WriteSettings() const {
   file.WriteInt("smtp", "port", m_nPort);
   file.WriteInt("smtp", "security", m_nSecurity);
   file.WriteString("smtp", "cafile", m_strCaFile);
+  file.WriteInt("smtp", "reuse", m_nReuse);
 }
 
 int CSmtpAccount::Security() const {
@@ -59,4 +63,10 @@ int CSmtpAccount::Security() const {
 unsigned int CSmtpAccount::Port() const {
   if (m_nPort >= 1 && m_nPort <= kMaxPort) return static_cast<unsigned int>(m_nPort);
   return DefaultSmtpPort(Security());
+}
+
+int CSmtpAccount::MessagesPerConnection() const {
+  if (Security() == 0) return 1;
+  if (m_nReuse <= 0) return kDefaultReuse;
+  return m_nReuse < kMaxReuse ? m_nReuse : kMaxReuse;
 }

@@ -10,7 +10,7 @@ unsigned int DefaultSmtpPort(int security);
 class CSmtpAccount {
  public:
   // Reads "smtp", "Mail", "Name", "Password", "emstp", "port", "security",
-  // "cafile" into the fields.
+  // "cafile", "reuse" into the fields.
   void ReadSettings();
   // Writes the fields back in the same order.
   void WriteSettings() const;
@@ -19,6 +19,12 @@ class CSmtpAccount {
   int Security() const;
   // The port to use: m_nPort when it is 1-65535, else the mode's default.
   unsigned int Port() const;
+  // The most messages one connection carries: always 1 in mode 0; in modes
+  // 1-3 m_nReuse, kDefaultReuse when it is 0 or less, at most kMaxReuse.
+  int MessagesPerConnection() const;
+
+  static constexpr int kDefaultReuse = 20;
+  static constexpr int kMaxReuse = 100;
 
   std::string m_strMail;
   std::string m_strName;
@@ -28,4 +34,5 @@ class CSmtpAccount {
   int m_nPort = 0;      // as stored; 0 for the mode's default
   int m_nSecurity = 0;  // as stored: 0 none, 1 STARTTLS, 2 TLS, 3 plain EHLO
   std::string m_strCaFile;  // extra authorities (PEM), relative to the start directory
+  int m_nReuse = 0;  // as stored: messages per connection, 0 for the default
 };

@@ -34,8 +34,9 @@ bool CSMTP::SendPrepared(CMailItem& item) {
     m_strError = kMustBeConnected;
     return false;
   }
-  if (m_nMessages > 0 && !BeginAnother()) return false;
+  const bool another = m_nMessages > 0;
   ++m_nMessages;
+  if (another && !BeginAnother()) return false;
   return SendTransaction(item);
 }
 

@@ -40,7 +40,7 @@ TEST_F(SettingsModels, FirstSaveOfEachModelCreatesItsSection) {
   const std::string smtp =
       "[smtp]\r\nsmtp=smtp.example.com\r\nMail=me@example.com\r\nName=me\r\n"
       "Password=p\xC3\xDC\xC2\xEB word\r\nemstp=1\r\nport=587\r\nsecurity=1\r\n"
-      "cafile=certs/ca.pem\r\n";
+      "cafile=certs/ca.pem\r\nreuse=0\r\n";
   EXPECT_EQ(Stored(), smtp);
 
   CMailSource source;
@@ -176,7 +176,7 @@ TEST_F(SettingsModels, HandEditedFileKeepsCommentsAndUnknownKeys) {
   sound.WriteSettings();
   EXPECT_EQ(m_dir.ReadFile("ini/Stmp.Ini"),
             "; written by hand\r\n[SMTP]\r\nSMTP=new.example.com\r\nport=25\r\n; note\r\n"
-            "Mail=\r\nName=\r\nPassword=\r\nemstp=0\r\nsecurity=0\r\ncafile=\r\n"
+            "Mail=\r\nName=\r\nPassword=\r\nemstp=0\r\nsecurity=0\r\ncafile=\r\nreuse=0\r\n"
             "[sound]\r\nplay=1\r\nvolume=loud\r\nbegin=\r\nok=ok.wav\r\nerr=\r\n");
 }
 
@@ -189,16 +189,22 @@ TEST_F(SettingsModels, PortAndSecurityFallBackToTheModesDefaults) {
     const char* m_szStored;
     int m_nSecurity;
     unsigned int m_nPort;
+    int m_nPerConnection;
   };
   const Row rows[] = {
-      {"", 0, 25},                               // a file from before: as always
-      {"security=1\n", 1, 587},                  // no port: the mode's default
-      {"security=2\nport=0\n", 2, 465},
-      {"security=3\nport=2525\n", 3, 2525},
-      {"security=1\nport=70000\n", 1, 587},     // out of range
-      {"security=1\nport=-5\n", 1, 587},
-      {"security=4\nport=465\n", 0, 465},       // an unknown mode is mode 0
-      {"security=-1\n", 0, 25},
+      {"", 0, 25, 1},                               // a file from before: as always
+      {"security=1\n", 1, 587, 20},                // no port: the mode's default
+      {"security=2\nport=0\n", 2, 465, 20},
+      {"security=3\nport=2525\n", 3, 2525, 20},
+      {"security=1\nport=70000\n", 1, 587, 20},     // out of range
+      {"security=1\nport=-5\n", 1, 587, 20},
+      {"security=4\nport=465\n", 0, 465, 1},       // an unknown mode is mode 0
+      {"security=-1\n", 0, 25, 1},
+      {"security=0\nreuse=50\n", 0, 25, 1},         // mode 0: one message per session
+      {"security=1\nreuse=1\n", 1, 587, 1},
+      {"security=2\nreuse=7\n", 2, 465, 7},
+      {"security=3\nreuse=-3\n", 3, 25, 20},
+      {"security=1\nreuse=5000\n", 1, 587, 100},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.m_szStored);
@@ -207,6 +213,7 @@ TEST_F(SettingsModels, PortAndSecurityFallBackToTheModesDefaults) {
     account.ReadSettings();
     EXPECT_EQ(account.Security(), row.m_nSecurity);
     EXPECT_EQ(account.Port(), row.m_nPort);
+    EXPECT_EQ(account.MessagesPerConnection(), row.m_nPerConnection);
   }
 }
 

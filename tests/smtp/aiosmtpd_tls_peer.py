@@ -19,8 +19,12 @@ HELO, when it ends:
   MSGID <value>
   ENDSESSION
 It runs until it is stopped (SIGTERM) or for 120 s (PEER_LIFETIME seconds
-when that is set).
+when that is set). PEER_PIPELINING=1 offers PIPELINING in the EHLO reply
+(aiosmtpd reads commands line by line, so pipelined ones are answered in
+order); PEER_CLOSE_AFTER=N closes each connection right after the reply to
+its Nth message.
 """
+import asyncio
 import email
 import email.policy
 import os
@@ -39,6 +43,8 @@ MODE = sys.argv[1]
 CERTDIR = sys.argv[2]
 CERTNAME = sys.argv[3]
 LOGIN = len(sys.argv) > 4 and sys.argv[4] == "login"
+PIPELINING = os.environ.get("PEER_PIPELINING") == "1"
+CLOSE_AFTER = int(os.environ.get("PEER_CLOSE_AFTER", "0"))
 
 out_lock = threading.Lock()
 
@@ -68,7 +74,17 @@ class Recorder:
         lines.append("CTE " + str(msg["Content-Transfer-Encoding"]))
         lines.append("MSGID " + str(msg["Message-ID"]))
         session.report.extend(lines)
+        session.messages = getattr(session, "messages", 0) + 1
+        if CLOSE_AFTER and session.messages % CLOSE_AFTER == 0:
+            # After the reply has gone: close() sends what is buffered first.
+            asyncio.get_running_loop().call_soon(server.transport.close)
         return "250 Message accepted"
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        session.host_name = hostname
+        if PIPELINING:
+            responses.insert(len(responses) - 1, "250-PIPELINING")
+        return responses
 
 
 def authenticator(server, session, envelope, mechanism, auth_data):
