@@ -5,7 +5,10 @@
 // message sent unless the server received it whole with its final dot; and a
 // greeting naming ESMTP never lets a plain session without login connect.
 // The first byte picks the plain conversation or the EHLO mode, whose
-// multi-line replies may come split over several sends or several in one.
+// multi-line replies may come split over several sends or several in one;
+// in the EHLO mode it may have the server offer PIPELINING (MAIL, RCPT and
+// DATA then come in one write, still answered one reply per line) and send
+// a second message on the same connection, after RSET when the first failed.
 #include <atomic>
 #include <string>
 #include <thread>
@@ -24,6 +27,7 @@ constexpr int kServerWaitMs = 2000;
 struct ServerRecord {
   std::string m_strReceived;  // every byte the session sent
   bool m_bMessageEnded = false;  // a message after DATA ended with its dot line
+  int m_nMessagesEnded = 0;
 };
 
 // Serves one session on `listener`: the first reply at once, then one reply
@@ -50,7 +54,10 @@ void Serve(platform::CTcpListener& listener, const std::vector<std::string>& rep
     }
     const std::string turn = pending.substr(0, at);
     pending.erase(0, at + end.size());
-    if (inData) record.m_bMessageEnded = true;
+    if (inData) {
+      record.m_bMessageEnded = true;
+      ++record.m_nMessagesEnded;
+    }
     afterData = !inData && turn == "DATA";
     const std::string& reply = replies[next++];
     inData = afterData && reply.compare(0, 3, "354") == 0;
@@ -79,23 +86,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t mode = input.Byte();
   const bool ehloMode = (mode & 1) != 0;
   const bool keepGoing = (mode & 2) != 0;
+  const bool pipelining = ehloMode && (mode & 4) != 0;
+  const bool second = ehloMode && (mode & 8) != 0;
   CMailItem item;
   item.m_strSender = "from@example.com";
   item.AddRecipientList(input.Text());
   item.m_strSubject = "fuzz";
   item.m_strBody = input.Text();
+  CMailItem next = item;
   std::vector<std::string> replies;
   while (!input.Empty() && replies.size() < 16) {
     std::string reply = input.Text();
     if (reply.empty()) break;
     replies.push_back(reply);
   }
+  // The EHLO reply, after the greeting, offers PIPELINING.
+  if (pipelining && !replies.empty()) {
+    replies.insert(replies.begin() + 1, "250-fuzz\r\n250 PIPELINING\r\n");
+  }
 
   ServerRecord record;
   std::thread server(Serve, std::ref(Listener()), std::cref(replies), std::ref(record));
   bool connected = false;
   bool sent = false;
+  bool sentNext = false;
   SmtpSessionLog log;
+  SmtpSessionLog nextLog;
   {
     CSMTP session("127.0.0.1", Listener().Port());
     session.SetKeepGoing(keepGoing);
@@ -107,9 +123,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     connected = session.Connect();
     if (connected) {
       sent = session.SendMail(item);
+      log = session.Log();
+      if (second && session.CanCarryAnother()) {
+        sentNext = session.SendMail(next);
+        nextLog = session.Log();
+      }
       if (sent) session.Disconnect();
+    } else {
+      log = session.Log();
     }
-    log = session.Log();
   }
   server.join();
 
@@ -126,5 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(record.m_bMessageEnded);
     FUZZ_CHECK(record.m_strReceived.find("\r\n\r\n" + item.m_strBody + "\r\n.\r\n") != std::string::npos);
   }
+  // The second message: the same claims, its log its own.
+  if (nextLog.m_bMessageAccepted) FUZZ_CHECK(record.m_nMessagesEnded >= 1 && nextLog.m_nMessageCode == 250);
+  if (nextLog.m_failure != SmtpFailure::None) FUZZ_CHECK(nextLog.m_failedStep != SmtpStep::None);
+  if (sent && sentNext) FUZZ_CHECK(record.m_nMessagesEnded >= 2);
   return 0;
 }
