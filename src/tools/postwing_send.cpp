@@ -72,6 +72,9 @@ const char kUsage[] =
     "               plain EHLO: this machine's MTA or a relay on the LAN\n"
     "  cafile=F     额外信任的证书颁发机构 (PEM), 相对于当前目录\n"
     "               extra certificate authorities (PEM), relative to the working directory\n"
+    "  reuse=N      security 1-3: 一个连接最多发送的邮件数; 0 或不写: 20; 1: 每封一个连接\n"
+    "               security 1-3: most messages one connection carries; 0 or missing: 20;\n"
+    "               1: a connection per message (security=0 always one per message)\n"
     "证书总是按系统的信任列表和 cafile 验证, 服务器名须与证书相符.\n"
     "Certificates are always verified against the system's authorities and cafile,\n"
     "and the server name must match the certificate.\n";
