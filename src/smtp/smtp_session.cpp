@@ -107,9 +107,10 @@ unsigned int CSMTP::GetPort() const { return m_nPort; }
 bool CSMTP::Disconnect() {
   if (!m_bConnected) return true;
   m_step = SmtpStep::Quit;
-  if (m_bAbandoned) {
-    // The wait was given up (a run being stopped, the server silent): QUIT
-    // goes out without waiting for its answer, and the connection closes.
+  if (m_bAbandoned || (m_bServerLeft && m_security.m_nMode != SecurityNone)) {
+    // The wait was given up (a run being stopped, the server silent), or the
+    // server has left (closed, reset, 421): QUIT goes out without waiting for
+    // its answer, and the connection closes.
     if (m_tls.IsOpen()) {
       m_tls.Send({"QUIT\r\n"}, kQuitAfterAbandonMs);
     } else {
