@@ -286,10 +286,16 @@ TEST_F(MainWindow, SecurityModesMoveTheDefaultPortAndPlainLoginWarnsOnce) {
   // The new rows fit the page.
   EXPECT_TRUE(wxRect(smtp.GetClientSize()).Contains(smtp.m_buttonBrowse->GetRect()))
       << smtp.GetClientSize().y << " " << smtp.m_buttonBrowse->GetRect().GetBottom();
+  EXPECT_TRUE(wxRect(smtp.GetClientSize()).Contains(smtp.m_spinReuse->GetRect()))
+      << smtp.GetClientSize().y << " " << smtp.m_spinReuse->GetRect().GetBottom();
+  // Messages per connection: the default 20, greyed in mode 0.
+  EXPECT_EQ(smtp.m_spinReuse->GetValue(), 20);
+  EXPECT_FALSE(smtp.m_spinReuse->IsEnabled());
 
   SelectWithKeys(smtp.m_choiceSecurity, "STARTTLS");
   EXPECT_EQ(smtp.m_choiceSecurity->GetSelection(), 1);
   EXPECT_EQ(smtp.m_spinPort->GetValue(), 587);
+  EXPECT_TRUE(smtp.m_spinReuse->IsEnabled());
   SelectWithKeys(smtp.m_choiceSecurity, "SSL/TLS");
   EXPECT_EQ(smtp.m_spinPort->GetValue(), 465);
   // A port of the user's own stays whatever the mode.
@@ -311,10 +317,18 @@ TEST_F(MainWindow, SecurityModesMoveTheDefaultPortAndPlainLoginWarnsOnce) {
   EXPECT_EQ(m_recorder.m_shown.size(), 1u);
 
   TypeInto(smtp.m_editCaFile, "certs/company.pem");
+  // One step down with the keyboard (the click may have met a button of its own).
+  ClickOn(smtp.m_spinReuse);
+  ASSERT_TRUE(WaitUntil([&] { return wxWindow::FindFocus() == smtp.m_spinReuse; }));
+  const int reuse = smtp.m_spinReuse->GetValue() - 1;
+  wxUIActionSimulator().Char(WXK_DOWN);
+  ASSERT_TRUE(WaitUntil([&] { return smtp.m_spinReuse->GetValue() == reuse; }))
+      << smtp.m_spinReuse->GetValue();
   Choose("版本说明");
   EXPECT_EQ(Setting("smtp", "port"), "2465");
   EXPECT_EQ(Setting("smtp", "security"), "3");
   EXPECT_EQ(Setting("smtp", "cafile"), "certs/company.pem");
+  EXPECT_EQ(Setting("smtp", "reuse"), std::to_string(reuse));
 }
 
 }  // namespace uitest

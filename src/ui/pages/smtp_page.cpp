@@ -28,6 +28,8 @@ constexpr int kEditH = 13;
 constexpr int kBrowseW = 34;
 constexpr int kMaxPort = 65535;
 constexpr int kPlainEhlo = 3;  // the security mode without encryption that says EHLO
+constexpr int kCaFileY = 160;
+constexpr int kReuseY = 176;
 
 }  // namespace
 
@@ -76,11 +78,19 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
   // still empty, moves itself left of the edit, and the control then takes
   // its left edge as its position, over the label: put it back in place.
   m_spinPort->Move(at(kEditX, 140));
-  label("证书文件:", 164, 10);
-  m_editCaFile = new wxTextCtrl(this, 1018, wxEmptyString, at(kEditX, 162),
+  label("证书文件:", kCaFileY + 2, 10);
+  m_editCaFile = new wxTextCtrl(this, 1018, wxEmptyString, at(kEditX, kCaFileY),
                                 size(kEditW - kBrowseW - 2, kEditH));
   m_buttonBrowse = new wxButton(this, 1019, wxString::FromUTF8("浏览..."),
-                                at(kEditX + kEditW - kBrowseW, 162), size(kBrowseW, kEditH));
+                                at(kEditX + kEditW - kBrowseW, kCaFileY), size(kBrowseW, kEditH));
+  label("每个连接发送:", kReuseY + 4, 10);
+  m_spinReuse = new wxSpinCtrl(this, 1020, wxEmptyString, at(kEditX, kReuseY), wxDefaultSize,
+                               wxSP_ARROW_KEYS, 1, CSmtpAccount::kMaxReuse,
+                               CSmtpAccount::kDefaultReuse);
+  m_spinReuse->Move(at(kEditX, kReuseY));  // as the port spin, on Windows
+  new wxStaticText(this, wxID_ANY, wxString::FromUTF8("封"),
+                   wxPoint(m_spinReuse->GetRect().GetRight() + wxDLG_UNIT(this, wxSize(3, 0)).x,
+                           at(0, kReuseY + 4).y));
   m_choiceSecurity->Bind(wxEVT_CHOICE, &CSmtpPage::OnSecurityChosen, this);
   m_checkAuth->Bind(wxEVT_CHECKBOX, &CSmtpPage::OnAuthClicked, this);
   m_buttonBrowse->Bind(wxEVT_BUTTON, &CSmtpPage::OnBrowse, this);
@@ -94,7 +104,12 @@ void CSmtpPage::OnSecurityChosen(wxCommandEvent&) {
     m_spinPort->SetValue(static_cast<int>(DefaultSmtpPort(chosen)));
   }
   m_nShownSecurity = chosen;
+  EnableReuse();
   if (chosen == kPlainEhlo && m_checkAuth->GetValue()) WarnOfPlainLogin();
+}
+
+void CSmtpPage::EnableReuse() {
+  m_spinReuse->Enable(std::max(m_choiceSecurity->GetSelection(), 0) != 0);
 }
 
 void CSmtpPage::OnAuthClicked(wxCommandEvent&) {
@@ -136,6 +151,7 @@ void CSmtpPage::ControlsToFields() {
   m_nPort = m_spinPort->GetValue();
   m_nSecurity = std::max(m_choiceSecurity->GetSelection(), 0);
   m_strCaFile = ToCodePage(m_editCaFile->GetValue());
+  m_nReuse = m_spinReuse->GetValue();
 }
 
 void CSmtpPage::FieldsToControls() {
@@ -148,4 +164,9 @@ void CSmtpPage::FieldsToControls() {
   m_choiceSecurity->SetSelection(m_nShownSecurity);
   m_spinPort->SetValue(static_cast<int>(Port()));
   m_editCaFile->ChangeValue(FromCodePage(m_strCaFile));
+  // What the account carries in modes 1-3, shown in mode 0 too (greyed).
+  CSmtpAccount shown = *this;
+  if (shown.Security() == 0) shown.m_nSecurity = 1;
+  m_spinReuse->SetValue(shown.MessagesPerConnection());
+  EnableReuse();
 }

@@ -1,6 +1,6 @@
 // The SMTP account page: server, sender address, login, whether the server
-// wants a login, the port, the security mode and a file of extra certificate
-// authorities. Its controls are what a run sends with, even before the page
+// wants a login, the port, the security mode, a file of extra certificate
+// authorities and how many messages one connection carries (modes 1-3). Its controls are what a run sends with, even before the page
 // is left and stored.
 #pragma once
 
@@ -25,7 +25,7 @@ class CSmtpPage : public wxPanel, public CSmtpAccount {
   // Takes the controls into the fields and writes section "smtp".
   void SaveSettings();
   // Fields from controls, in the order mail, name, password, server, auth,
-  // port, security, certificate file.
+  // port, security, certificate file, messages per connection.
   void ControlsToFields();
   void FieldsToControls();
 
@@ -38,6 +38,7 @@ class CSmtpPage : public wxPanel, public CSmtpAccount {
   wxSpinCtrl* m_spinPort = nullptr;      // 1017
   wxTextCtrl* m_editCaFile = nullptr;    // 1018
   wxButton* m_buttonBrowse = nullptr;    // 1019
+  wxSpinCtrl* m_spinReuse = nullptr;     // 1020: 每个连接发送, enabled in modes 1-3
 
  private:
   // A new mode moves the port to its default when the port shows the old
@@ -48,6 +49,8 @@ class CSmtpPage : public wxPanel, public CSmtpAccount {
   // The plain EHLO mode with login on: warns once per run that the password
   // crosses the network unencrypted.
   void WarnOfPlainLogin();
+  // The messages-per-connection spin works in modes 1-3 only.
+  void EnableReuse();
 
   int m_nShownSecurity = 0;  // the mode the port follows
   bool m_bPlainLoginWarned = false;
