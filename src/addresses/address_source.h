@@ -31,6 +31,10 @@ class CAddressSource {
   bool Open(const std::filesystem::path& file, const std::string& name, std::string& error);
   // The next entry with recipients (empty lines are passed by); false at the end.
   bool Next(AddressEntry& entry);
+  // From the first entry again, for the next mail file: a table starts over,
+  // a plain list is opened anew (so a list fed through a pipe is read once
+  // per opening). False with `error` when the list cannot be opened.
+  bool Rewind(std::string& error);
   // The table, when the list is one; nullptr for a plain list.
   const CAddressTable* Table() const;
 
