@@ -17,22 +17,17 @@
 #include "platform/codepage.h"
 #include "ui/common/template_font.h"
 #include "ui/common/text.h"
-#include "ui/pages/my_view.h"
 
-// The HTML part as a reader sees it: pictures named relative to the mail
-// file are looked up in its folder; links are not followed.
-class CPreviewView : public CMyVw {
- public:
-  CPreviewView(wxWindow* parent, wxWindowID id) {
-    Create(parent, id, wxDefaultPosition, wxDefaultSize, wxHW_SCROLLBAR_AUTO | wxBORDER_SUNKEN);
+CPreviewView::CPreviewView(wxWindow* parent, wxWindowID id) {
+  Create(parent, id, wxDefaultPosition, wxDefaultSize, wxHW_SCROLLBAR_AUTO | wxBORDER_SUNKEN);
+}
+
+void CPreviewView::ShowMail(const wxString& html, const wxString& folder) {
+  if (!folder.empty()) {
+    m_FS->ChangePathTo(wxFileSystem::FileNameToURL(wxFileName::DirName(folder)), true);
   }
-  void ShowMail(const wxString& html, const wxString& folder) {
-    if (!folder.empty()) {
-      m_FS->ChangePathTo(wxFileSystem::FileNameToURL(wxFileName::DirName(folder)), true);
-    }
-    SetPage(html);
-  }
-};
+  SetPage(html);
+}
 
 namespace {
 

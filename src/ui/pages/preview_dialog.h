@@ -8,14 +8,23 @@
 
 #include <wx/dialog.h>
 
+#include "ui/pages/my_view.h"
+
 class CMessagePreview;
-class CPreviewView;
 class wxButton;
 class wxListBox;
 class wxListCtrl;
 class wxNotebook;
 class wxStaticText;
 class wxTextCtrl;
+
+// The HTML part as a reader sees it: pictures named relative to the mail
+// file are looked up in `folder`; links are not followed.
+class CPreviewView : public CMyVw {
+ public:
+  CPreviewView(wxWindow* parent, wxWindowID id);
+  void ShowMail(const wxString& html, const wxString& folder);
+};
 
 class CPreviewDialog : public wxDialog {
  public:
