@@ -30,12 +30,12 @@ CAddressSource::CAddressSource() : m_state(std::make_unique<State>()) {}
 CAddressSource::~CAddressSource() = default;
 
 bool CAddressSource::Open(const std::filesystem::path& file, const std::string& name,
-                          std::string& error) {
+                          std::string& error, std::vector<std::string>* rowErrors) {
   m_state = std::make_unique<State>();
   m_state->m_file = file;
   if (IsTableName(name)) {
     CAddressTable table;
-    if (!table.Read(file, error)) return false;
+    if (!table.Read(file, error, rowErrors)) return false;
     m_state->m_table = std::move(table);
     return true;
   }

@@ -205,7 +205,8 @@ std::vector<std::vector<std::string>> SplitCsv(std::string_view text) {
   return records;
 }
 
-bool CAddressTable::Read(const std::filesystem::path& file, std::string& error) {
+bool CAddressTable::Read(const std::filesystem::path& file, std::string& error,
+                         std::vector<std::string>* rowErrors) {
   const std::string name = platform::PathToCodePage(file.filename());
   std::string bytes;
   if (!platform::ReadWholeFile(file, bytes)) {
@@ -213,10 +214,11 @@ bool CAddressTable::Read(const std::filesystem::path& file, std::string& error) 
     error = T().m_strCannotRead + name + T().m_strEnd;
     return false;
   }
-  return Parse(std::move(bytes), name, error);
+  return Parse(std::move(bytes), name, error, rowErrors);
 }
 
-bool CAddressTable::Parse(std::string bytes, const std::string& name, std::string& error) {
+bool CAddressTable::Parse(std::string bytes, const std::string& name, std::string& error,
+                          std::vector<std::string>* rowErrors) {
   *this = CAddressTable();
   const std::string table = T().m_strTable + name;
   std::vector<std::vector<std::string>> records = SplitCsv(TableTextToCodePage(std::move(bytes)));
@@ -259,14 +261,20 @@ bool CAddressTable::Parse(std::string bytes, const std::string& name, std::strin
   m_nSubject = FindTitle(m_titles, T().m_subjectTitles);
 
   m_rows.reserve(data.size());
+  int number = 0;
   for (std::vector<std::string>& cells : data) {
     TableRow row;
-    row.m_nRow = static_cast<int>(m_rows.size()) + 1;
+    row.m_nRow = ++number;
     const std::string displayName = m_nName < 0 ? std::string() : CleanName(cells[m_nName]);
     row.m_strLine = AddressLine(cells[m_nAddress], displayName);
     if (row.m_strLine.empty()) {
+      const std::string problem = table + T().m_strRow + std::to_string(row.m_nRow) + T().m_strNoAddress;
+      if (rowErrors != nullptr) {
+        rowErrors->push_back(problem);
+        continue;
+      }
       *this = CAddressTable();
-      error = table + T().m_strRow + std::to_string(row.m_nRow) + T().m_strNoAddress;
+      error = problem;
       return false;
     }
     if (m_nSubject >= 0) row.m_strSubject = cells[m_nSubject];

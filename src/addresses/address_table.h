@@ -28,10 +28,13 @@ class CAddressTable {
   // Reads the whole table, converting UTF-8 to the code page. False, with
   // `error` in the code page naming the file or the row, when the file cannot
   // be read, has no header row or no address column, or a row's address cell
-  // is empty.
-  bool Read(const std::filesystem::path& file, std::string& error);
+  // is empty. With `rowErrors` (a look at every problem), a row without an
+  // address is left out and named there instead, and the rest is kept.
+  bool Read(const std::filesystem::path& file, std::string& error,
+            std::vector<std::string>* rowErrors = nullptr);
   // The same for the file's bytes; `name` (code page) names it in errors.
-  bool Parse(std::string bytes, const std::string& name, std::string& error);
+  bool Parse(std::string bytes, const std::string& name, std::string& error,
+             std::vector<std::string>* rowErrors = nullptr);
 
   const std::vector<std::string>& Titles() const { return m_titles; }
   const std::vector<TableRow>& Rows() const { return m_rows; }

@@ -71,6 +71,13 @@ class CMailTemplate {
 
  private:
   struct Parts;
+  // The files of the folder beside `file`, but for the pictures, as attachments.
+  bool LoadAttachments(const std::filesystem::path& file,
+                       const std::vector<std::filesystem::path>& pictures, std::string& error);
+  // The text and refusal line and footer, or the HTML's own parts, of one row.
+  std::string PlainText(const CFieldRow* row, const std::string& extras) const;
+  std::string MergedHtml(const CMergeText& html, const CFieldRow* row) const;
+
   std::unique_ptr<Parts> m_parts;
 };
 

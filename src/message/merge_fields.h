@@ -42,4 +42,30 @@ using CellFilter = std::function<std::string(const std::string& cell)>;
 std::string MergeFields(std::string_view text, const CFieldRow& row,
                         const CellFilter& filter = nullptr);
 
+// A text cut once into its literal stretches and its fields, to be merged
+// with many rows. The text is GBK (a lead byte and its trail byte are one
+// character, so a trail byte that reads as "{" or "}" is no brace) or UTF-8;
+// field names are kept in the code page either way.
+class CMergeText {
+ public:
+  CMergeText() = default;
+  CMergeText(std::string_view text, bool utf8);
+  // The text with its fields replaced (a field the row lacks, or no row at
+  // all, gives the field's place nothing when `row` is given; with `row`
+  // nullptr the text stays exactly as written).
+  std::string Merge(const CFieldRow* row, const CellFilter& filter = nullptr) const;
+  // The field names, each once, in the order of their first use.
+  std::vector<std::string> Fields() const;
+  // The text as written.
+  const std::string& Text() const { return m_strText; }
+
+ private:
+  struct Piece {
+    std::string m_strText;  // a literal stretch, or a field name (code page, no blanks)
+    bool m_bField = false;
+  };
+  std::string m_strText;
+  std::vector<Piece> m_pieces;
+};
+
 }  // namespace message

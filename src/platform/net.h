@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -62,7 +63,10 @@ class CTcpSocket {
   // Sends every byte of the parts, in order, gathered into as few system
   // calls as the network stack allows. False on failure or when no byte could
   // be sent for `timeoutMs`.
-  bool Send(std::initializer_list<std::string_view> parts, int timeoutMs);
+  bool Send(std::span<const std::string_view> parts, int timeoutMs);
+  bool Send(std::initializer_list<std::string_view> parts, int timeoutMs) {
+    return Send(std::span<const std::string_view>(parts.begin(), parts.size()), timeoutMs);
+  }
   bool Send(std::string_view data, int timeoutMs) { return Send({data}, timeoutMs); }
   // Receives once, up to `size` bytes, waiting up to `timeoutMs` for data.
   // Returns the byte count, 0 when the peer has closed the connection, and

@@ -175,7 +175,7 @@ bool CTcpSocket::Connect(const std::string& host, unsigned int port, int timeout
   return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
 }
 
-bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeoutMs) {
+bool CTcpSocket::Send(std::span<const std::string_view> parts, int timeoutMs) {
   m_bTimedOut = m_bAbandoned = false;
   if (!IsOpen()) return false;
   const int fd = static_cast<int>(m_hSocket);

@@ -146,7 +146,7 @@ bool CTcpSocket::Connect(const std::string& host, unsigned int port, int timeout
          error == 0;
 }
 
-bool CTcpSocket::Send(std::initializer_list<std::string_view> parts, int timeoutMs) {
+bool CTcpSocket::Send(std::span<const std::string_view> parts, int timeoutMs) {
   m_bTimedOut = m_bAbandoned = false;
   if (!IsOpen()) return false;
   std::vector<WSABUF> pending;

@@ -349,7 +349,7 @@ bool CTlsClient::Handshake(CTcpSocket& socket, const TlsTarget& target, int time
   return true;
 }
 
-bool CTlsClient::Send(std::initializer_list<std::string_view> parts, int timeoutMs) {
+bool CTlsClient::Send(std::span<const std::string_view> parts, int timeoutMs) {
   State& state = *m_state;
   state.m_bTimedOut = false;
   if (!state.m_ssl || state.m_bFailed) return false;

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -41,7 +42,10 @@ class CTlsClient {
   // (FailureReason() tells which); the connection is then unusable.
   bool Handshake(CTcpSocket& socket, const TlsTarget& target, int timeoutMs);
   // Sends every byte of the parts, in order. False on failure or time-out.
-  bool Send(std::initializer_list<std::string_view> parts, int timeoutMs);
+  bool Send(std::span<const std::string_view> parts, int timeoutMs);
+  bool Send(std::initializer_list<std::string_view> parts, int timeoutMs) {
+    return Send(std::span<const std::string_view>(parts.begin(), parts.size()), timeoutMs);
+  }
   // Receives once, up to `size` bytes: the byte count, 0 when the peer has
   // ended the connection, -1 on failure or time-out.
   long Receive(char* buffer, std::size_t size, int timeoutMs);

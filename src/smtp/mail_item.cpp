@@ -56,7 +56,8 @@ bool CMailItem::AddRecipientList(std::string list) {
 bool CMailItem::BuildHeader() {
   if (m_recipients.empty()) return false;
   m_tDate = std::time(nullptr);
-  m_bBase64Body = mime::HasOverlongLine(m_strBody);
+  const bool plainBody = m_strContentHeader.empty();
+  m_bBase64Body = plainBody && m_wireBody.empty() && mime::HasOverlongLine(m_strBody);
 
   // ASCII names stand as they are, right before the address; other names go
   // as encoded words, a blank before the address.
@@ -90,8 +91,13 @@ bool CMailItem::BuildHeader() {
     m_strHeader += "\r\nSubject: " + subjectText;
   }
   m_strHeader += "\r\nMessage-ID: " + mime::MakeMessageId(m_strSender, m_tDate);
-  m_strHeader += "\r\nMIME-Version: 1.0";
-  m_strHeader += "\r\nContent-Type: text/plain; charset=";
+  m_strHeader += "\r\nMIME-Version: 1.0\r\n";
+  m_strHeader += m_strExtraHeader;
+  if (!plainBody) {
+    m_strHeader += m_strContentHeader;
+    return true;
+  }
+  m_strHeader += "Content-Type: text/plain; charset=";
   m_strHeader += mime::kCharset;
   m_strHeader += m_bBase64Body ? "\r\nContent-Transfer-Encoding: base64"
                                : "\r\nContent-Transfer-Encoding: 8bit";

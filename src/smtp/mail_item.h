@@ -1,10 +1,13 @@
 // One outgoing message: sender, recipients, subject, body, and the header
-// built from them. A single text/plain part in the code page (GBK): the body
-// goes as 8bit, or as base64 when a line is too long for 8bit; non-ASCII
-// subjects and display names go as RFC 2047 encoded words.
+// built from them. By default a single text/plain part in the code page
+// (GBK): the body goes as 8bit, or as base64 when a line is too long for
+// 8bit; non-ASCII subjects and display names go as RFC 2047 encoded words.
+// A message built elsewhere (MIME parts) brings its own content header lines
+// and a body ready for the wire, in pieces shared between messages.
 #pragma once
 
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,9 +33,10 @@ class CMailItem {
   bool AddRecipientList(std::string list);
 
   // Builds m_strHeader (Date, From, To, Subject, Message-ID, MIME-Version,
-  // Content-Type and Content-Transfer-Encoding lines), sets m_tDate, and
-  // decides m_bBase64Body from the body's longest line. False, header
-  // unchanged, when the item has no recipient.
+  // the extra lines, then m_strContentHeader or the text/plain Content-Type
+  // and Content-Transfer-Encoding lines), sets m_tDate, and decides
+  // m_bBase64Body from the body's longest line (a text/plain body only).
+  // False, header unchanged, when the item has no recipient.
   bool BuildHeader();
   // Puts one more dot before every line of the body that begins with a dot
   // (lines end in CR LF), so that a receiving server, which removes that dot,
@@ -45,6 +49,17 @@ class CMailItem {
   std::time_t m_tDate = 0;
   std::string m_strBody;
   bool m_bBase64Body = false;  // set by BuildHeader: the body must go as base64
+
+  // Header lines (each ending in CR LF) written after MIME-Version, such as
+  // List-Unsubscribe; may be empty.
+  std::string m_strExtraHeader;
+  // When not empty: the Content-Type (and Content-Transfer-Encoding) lines,
+  // each ending in CR LF, written instead of the text/plain ones.
+  std::string m_strContentHeader;
+  // When not empty: the body as it goes on the wire, in order, instead of
+  // m_strBody: CR LF line ends, dot lines already doubled, ending in CR LF.
+  // The pieces may be shared with other messages and are never changed.
+  std::vector<std::shared_ptr<const std::string>> m_wireBody;
 
  private:
   std::vector<MailRecipient> m_recipients;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "smtp/base64.h"
@@ -133,6 +134,7 @@ bool CSMTP::PrepareMessage(CMailItem& item) {
     NoteFailure(SmtpFailure::Local);
     return false;
   }
+  if (!item.m_wireBody.empty()) return true;
   std::string& body = item.m_strBody;
   RemoveNulBytes(body);
   NormalizeLineEnds(body, 2);
@@ -171,10 +173,22 @@ bool CSMTP::SendTransaction(CMailItem& item) {
   }
   // Header, mailer line, blank line, body and terminator in one gathered
   // send: the same bytes as five sends, without copying the body.
+  // A body ready for the wire goes the same way, piece by piece from the
+  // memory the pieces share with other messages.
   m_step = SmtpStep::Message;
-  m_log.m_bMessageSent =
-      Transmit({item.m_strHeader, kMailerLine, "\r\n", item.m_strBody, "\r\n.\r\n"},
-               m_timeouts.m_nReplyMs);
+  if (item.m_wireBody.empty()) {
+    m_log.m_bMessageSent =
+        Transmit({item.m_strHeader, kMailerLine, "\r\n", item.m_strBody, "\r\n.\r\n"},
+                 m_timeouts.m_nReplyMs);
+  } else {
+    std::vector<std::string_view> parts{item.m_strHeader, kMailerLine, "\r\n"};
+    parts.reserve(parts.size() + item.m_wireBody.size() + 1);
+    for (const auto& piece : item.m_wireBody) {
+      if (piece) parts.emplace_back(*piece);
+    }
+    parts.emplace_back("\r\n.\r\n");
+    m_log.m_bMessageSent = Transmit(parts, m_timeouts.m_nReplyMs);
+  }
   const bool accepted = ExpectReplyWithin(ReplyOk, m_timeouts.m_nDataEndMs);
   m_log.m_nMessageCode = ReplyCode(m_szReply);
   m_log.m_strMessageReply = ReplyLine(m_szReply);
@@ -351,7 +365,7 @@ bool CSMTP::ReceiveWholeReply(int timeoutMs) {
 // Sends one command; its result shows in the next reply read.
 void CSMTP::SendText(std::string_view text) { Transmit({text}, m_timeouts.m_nReplyMs); }
 
-bool CSMTP::Transmit(std::initializer_list<std::string_view> parts, int timeoutMs) {
+bool CSMTP::Transmit(std::span<const std::string_view> parts, int timeoutMs) {
   // No command is sent ahead of a reply, so bytes still waiting here are a
   // reply nobody asked for: the replies no longer answer the commands, and
   // going on could take an answer to one command for another's.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -81,6 +82,7 @@ class CSMTP {
  protected:
   // Builds the item's header, drops the NUL bytes of its body, brings the
   // body to CR LF line ends, escapes its dot lines and ends it with CR LF.
+  // A body that comes ready for the wire (m_wireBody) is left as it is.
   // False without recipients.
   virtual bool PrepareMessage(CMailItem& item);
 
@@ -116,7 +118,10 @@ class CSMTP {
   // A wait timed out or was abandoned: the conversation is out of step.
   void NoteStall();
   // Sends over TLS once it runs, else over the socket; marks a stalled send.
-  bool Transmit(std::initializer_list<std::string_view> parts, int timeoutMs);
+  bool Transmit(std::span<const std::string_view> parts, int timeoutMs);
+  bool Transmit(std::initializer_list<std::string_view> parts, int timeoutMs) {
+    return Transmit(std::span<const std::string_view>(parts.begin(), parts.size()), timeoutMs);
+  }
   bool LogIn();
   // The EHLO modes after the greeting: EHLO, STARTTLS, login.
   bool OpenExtended();
