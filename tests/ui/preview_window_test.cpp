@@ -113,9 +113,10 @@ class PreviewWindow : public CMainWindowTest {
   testsupport::CScriptedSmtpServer m_server{CSmtpScript::Accepting()};
 };
 
-// One look at the dialog: where it stands and what it shows.
+// What one mail file x row shows.
 struct Shown {
-  const char* m_position;
+  const char* m_file;
+  int m_nRow;             // from 0
   const char* m_subject;
   const char* m_to;       // a part of the To line
   const char* m_text;     // a part of the text part
@@ -123,31 +124,42 @@ struct Shown {
   bool m_bHtml;
 };
 
+const Shown kShown[] = {
+    {"a.txt", 0, "Hi Alice", "alice@example.com", "Dear Alice from Paris", 0, false},
+    {"a.txt", 1, "Hi Bob", "bob@example.com", "Dear Bob from", 0, false},
+    {"b.htm", 0, "Hi Alice", "alice@example.com", "Hi Alice", 1, true},
+    {"b.htm", 1, "Hi Bob", "bob@example.com", "Hi Bob", 1, true},
+};
+
 TEST_F(PreviewWindow, ShowsEachMailFileAndRowMergedAndTheArrowsStepThroughThem) {
   Open();
   Choose("邮件设置");
   // The page's values as they stand, not as stored: the subject is typed.
   Page().m_editSubject->ChangeValue("Hi {{Name}}");
-  // Mail files in name order: a.txt, then b.htm.
+  // The mail files come in the folder's order, whichever that is.
   const struct Step {
     std::function<wxButton*(CPreviewDialog&)> m_click;  // nullptr: the first look
-    Shown m_shown;
+    const char* m_position;
   } steps[] = {
-      {nullptr, {"邮件 1 / 2 · 第 1 / 2 行", "Hi Alice", "alice@example.com", "Dear Alice from Paris", 0, false}},
-      {[](CPreviewDialog& d) { return d.m_btnNextRow; },
-       {"邮件 1 / 2 · 第 2 / 2 行", "Hi Bob", "bob@example.com", "Dear Bob from", 0, false}},
-      {[](CPreviewDialog& d) { return d.m_btnNextMail; },
-       {"邮件 2 / 2 · 第 2 / 2 行", "Hi Bob", "bob@example.com", "Hi Bob", 1, true}},
-      {[](CPreviewDialog& d) { return d.m_btnPrevRow; },
-       {"邮件 2 / 2 · 第 1 / 2 行", "Hi Alice", "alice@example.com", "Hi Alice", 1, true}},
+      {nullptr, "邮件 1 / 2 · 第 1 / 2 行"},
+      {[](CPreviewDialog& d) { return d.m_btnNextRow; }, "邮件 1 / 2 · 第 2 / 2 行"},
+      {[](CPreviewDialog& d) { return d.m_btnNextMail; }, "邮件 2 / 2 · 第 2 / 2 行"},
+      {[](CPreviewDialog& d) { return d.m_btnPrevRow; }, "邮件 2 / 2 · 第 1 / 2 行"},
   };
   std::vector<wxString> warningsOfBob;
+  std::vector<std::string> seen;  // the file of each step
   CWhenShown<CPreviewDialog> script([&](CPreviewDialog& dialog) {
     for (const Step& step : steps) {
       if (step.m_click) ClickOn(step.m_click(dialog));
-      const Shown& want = step.m_shown;
-      SCOPED_TRACE(want.m_position);
-      EXPECT_EQ(dialog.m_position->GetLabel(), U(want.m_position));
+      SCOPED_TRACE(step.m_position);
+      EXPECT_EQ(dialog.m_position->GetLabel(), U(step.m_position));
+      const Shown* found = nullptr;
+      for (const Shown& shown : kShown) {
+        if (dialog.m_file->GetLabel() == shown.m_file && dialog.Row() == shown.m_nRow) found = &shown;
+      }
+      ASSERT_NE(found, nullptr) << dialog.m_file->GetLabel();
+      const Shown& want = *found;
+      seen.push_back(want.m_file);
       EXPECT_EQ(dialog.m_subject->GetLabel(), U(want.m_subject));
       EXPECT_NE(dialog.m_to->GetLabel().Find(U(want.m_to)), wxNOT_FOUND) << dialog.m_to->GetLabel();
       EXPECT_NE(dialog.m_from->GetLabel().Find("me@example.com"), wxNOT_FOUND);
@@ -159,7 +171,7 @@ TEST_F(PreviewWindow, ShowsEachMailFileAndRowMergedAndTheArrowsStepThroughThem) 
       EXPECT_EQ(dialog.m_btnNextMail->IsEnabled(), dialog.Mail() < 1);
       EXPECT_EQ(dialog.m_btnPrevRow->IsEnabled(), dialog.Row() > 0);
       EXPECT_EQ(dialog.m_btnNextRow->IsEnabled(), dialog.Row() < 1);
-      if (dialog.Row() == 1) {
+      if (dialog.Row() == 1 && std::string(want.m_file) == "a.txt") {
         for (unsigned i = 0; i < dialog.m_warnings->GetCount(); ++i) {
           warningsOfBob.push_back(dialog.m_warnings->GetString(i));
         }
@@ -178,7 +190,12 @@ TEST_F(PreviewWindow, ShowsEachMailFileAndRowMergedAndTheArrowsStepThroughThem) 
   ClickOn(Page().m_btnPreview);
   EXPECT_TRUE(script.m_bRan);
   EXPECT_TRUE(Messages().empty()) << Messages()[0];
-  // Bob's City cell is empty: the preview says so.
+  // The mail arrow went on to the other file.
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0], seen[1]);
+  EXPECT_NE(seen[1], seen[2]);
+  EXPECT_EQ(seen[2], seen[3]);
+  // Bob's City cell is empty, and a.txt uses it: the preview says so.
   EXPECT_FALSE(warningsOfBob.empty());
   EXPECT_EQ(std::find(warningsOfBob.begin(), warningsOfBob.end(), U("没有发现问题。")),
             warningsOfBob.end());
@@ -277,14 +294,23 @@ TEST_F(PreviewWindow, TestSendGoesToTheTypedAddressOnlyAndTheBoxSaysWhetherTheSe
   }
 }
 
-TEST_F(PreviewWindow, InputsThatCannotBeOpenedAreExplainedInsteadOfAPreview) {
+// What would keep the run from sending is said before anything goes: a box
+// when there is nothing to show, else at the head of the preview's warnings.
+TEST_F(PreviewWindow, WhatWouldStopTheRunIsSaidBeforeAnythingIsSent) {
   const struct Case {
     const char* m_name;
     const char* m_folder;
     const char* m_list;
+    const char* m_subject;
+    const char* m_box;       // the box's start, or nullptr: the preview opens
+    const char* m_position;  // the preview's position line
+    const char* m_warning;   // in the preview's first warning
   } cases[] = {
-      {"no address list", "mail", "missing.csv"},
-      {"no mail folder", "no such folder", "list.csv"},
+      {"no mail folder", "no such folder", "list.csv", "Hi", "无法预览邮件: ", nullptr, nullptr},
+      {"no address list", "mail", "missing.csv", "Hi", nullptr, "邮件 1 / 2 · 没有收件人",
+       "missing.csv"},
+      {"a field the table lacks", "mail", "list.csv", "Hi {{Company}}", nullptr,
+       "邮件 1 / 2 · 第 1 / 2 行", "{{Company}}"},
   };
   Open();
   Choose("目录设置");
@@ -293,10 +319,26 @@ TEST_F(PreviewWindow, InputsThatCannotBeOpenedAreExplainedInsteadOfAPreview) {
     m_recorder.m_shown.clear();
     Page().m_editMailDir->ChangeValue(c.m_folder);
     Page().m_editAddress->ChangeValue(c.m_list);
+    Page().m_editSubject->ChangeValue(c.m_subject);
+    wxString position, warning;
+    CWhenShown<CPreviewDialog> script([&](CPreviewDialog& dialog) {
+      position = dialog.m_position->GetLabel();
+      warning = dialog.m_warnings->GetString(0);
+      ClickOn(dialog.m_btnClose);
+    });
     ClickOn(Page().m_btnPreview);
-    ASSERT_EQ(m_recorder.m_shown.size(), 1u);  // the box, and no preview
-    EXPECT_TRUE(Messages()[0].StartsWith(U("无法预览邮件: "))) << Messages()[0];
-    EXPECT_NE(Messages()[0].Find(U("请在目录设置中检查")), wxNOT_FOUND) << Messages()[0];
+    if (c.m_box != nullptr) {
+      EXPECT_FALSE(script.m_bRan);
+      ASSERT_EQ(Messages().size(), 1u);
+      EXPECT_TRUE(Messages()[0].StartsWith(U(c.m_box))) << Messages()[0];
+      EXPECT_NE(Messages()[0].Find(U("请在目录设置中检查")), wxNOT_FOUND) << Messages()[0];
+      continue;
+    }
+    EXPECT_TRUE(script.m_bRan);
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(position, U(c.m_position));
+    EXPECT_TRUE(warning.StartsWith(U("发送会停止: "))) << warning;
+    EXPECT_NE(warning.Find(U(c.m_warning)), wxNOT_FOUND) << warning;
   }
   EXPECT_EQ(m_server.SessionCount(), 0);
 }

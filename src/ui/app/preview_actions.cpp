@@ -1,6 +1,8 @@
 #include "ui/app/preview_actions.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include <wx/textdlg.h>
 
@@ -14,6 +16,10 @@
 namespace {
 
 wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
+
+// Up to this many messages (mail files x rows) the preview checks all of
+// them for what would stop the run.
+constexpr long long kCheckedMessages = 2000;
 
 // The lines of `lines` (code page) under each other.
 wxString Lines(const std::vector<std::string>& lines) {
@@ -33,13 +39,6 @@ bool CPreviewActions::Open(CMessagePreview& preview, wxWindow* parent) {
                   wxOK | wxICON_EXCLAMATION, parent);
     return false;
   }
-  if (preview.MailCount() == 0 || preview.RowCount() == 0) {
-    AppMessageBox(preview.MailCount() == 0
-                      ? U("邮件保存目录中没有邮件文件。\n\n请在目录设置中选择放有邮件的目录。")
-                      : U("邮件地址文件中没有收件人。\n\n请在目录设置中选择一个写有邮件地址的文件。"),
-                  wxOK | wxICON_EXCLAMATION, parent);
-    return false;
-  }
   return true;
 }
 
@@ -51,6 +50,16 @@ void CPreviewActions::ShowPreview() {
   CMessagePreview preview;
   if (!Open(preview, &m_window)) return;
   CPreviewDialog dialog(&m_window, preview);
+  // What would stop the run, beside each message's own warnings. Every
+  // mail file x row is composed for it, so a large run is spared the wait.
+  if (static_cast<long long>(preview.MailCount()) * std::max(preview.RowCount(), 1) <=
+      kCheckedMessages) {
+    std::vector<wxString> stops;
+    for (const RunProblem& problem : preview.CheckAll()) {
+      if (problem.m_bStopsRun) stops.push_back(FromCodePage(problem.m_strText));
+    }
+    dialog.SetRunProblems(stops);
+  }
   dialog.m_onTestSend = [&](int mail, int row) { TestSend(preview, mail, row, &dialog); };
   dialog.ShowModal();
 }

@@ -157,8 +157,11 @@ void CPreviewDialog::CreateControls() {
 void CPreviewDialog::ShowMessage(int mail, int row) {
   m_nMail = std::clamp(mail, 0, std::max(m_preview.MailCount() - 1, 0));
   m_nRow = std::clamp(row, 0, std::max(m_preview.RowCount() - 1, 0));
-  m_position->SetLabel(wxString::Format(U("邮件 %d / %d · 第 %d / %d 行"), m_nMail + 1,
-                                        m_preview.MailCount(), m_nRow + 1, m_preview.RowCount()));
+  const wxString mailAt = wxString::Format(U("邮件 %d / %d"), m_nMail + 1, m_preview.MailCount());
+  m_position->SetLabel(m_preview.RowCount() == 0
+                           ? mailAt + U(" · 没有收件人")
+                           : mailAt + wxString::Format(U(" · 第 %d / %d 行"), m_nRow + 1,
+                                                       m_preview.RowCount()));
 
   PreviewPage page;
   const bool made = m_preview.Make(m_nMail, m_nRow, page);
@@ -187,12 +190,18 @@ void CPreviewDialog::ShowMessage(int mail, int row) {
     m_attachments->SetItem(item, 1, SizeText(attachment.m_nSize));
   }
   m_warnings->Clear();
+  for (const wxString& problem : m_runProblems) m_warnings->Append(U("发送会停止: ") + problem);
   for (const std::string& warning : page.m_warnings) m_warnings->Append(FromCodePage(warning));
   if (m_warnings->IsEmpty()) m_warnings->Append(U("没有发现问题。"));
   m_bMade = made;
   m_btnTestSend->Enable(made && !m_bSending);
   UpdateArrows();
   Layout();
+}
+
+void CPreviewDialog::SetRunProblems(const std::vector<wxString>& problems) {
+  m_runProblems = problems;
+  ShowMessage(m_nMail, m_nRow);
 }
 
 void CPreviewDialog::UpdateArrows() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include <wx/dialog.h>
 
@@ -35,6 +36,8 @@ class CPreviewDialog : public wxDialog {
   void ShowMessage(int mail, int row);
   int Mail() const { return m_nMail; }
   int Row() const { return m_nRow; }
+  // What would stop the run (shown above every message's own warnings).
+  void SetRunProblems(const std::vector<wxString>& problems);
   // While a test send is under way every button is disabled and the dialog
   // cannot be closed.
   void SetSending(bool sending);
@@ -69,6 +72,7 @@ class CPreviewDialog : public wxDialog {
   int m_nRow = 0;
   bool m_bSending = false;
   bool m_bMade = false;  // the message shown could be made
+  std::vector<wxString> m_runProblems;
 };
 
 // "532 字节", "12.3 KB", "4.5 MB": a size as the preview shows it.
