@@ -32,10 +32,9 @@ void CPreviewView::ShowMail(const wxString& html, const wxString& folder) {
 namespace {
 
 constexpr int kDialogW = 620;
-constexpr int kDialogH = 600;
+constexpr int kDialogH = 660;
 constexpr int kPartsH = 230;
 constexpr int kListH = 64;
-constexpr int kNameColumnW = 380;
 constexpr int kSizeColumnW = 110;
 constexpr int kGap = 6;
 constexpr unsigned long long kKilo = 1024;
@@ -115,8 +114,14 @@ void CPreviewDialog::CreateControls() {
   top->Add(new wxStaticText(this, wxID_ANY, U("附件:")), 0, wxLEFT | wxRIGHT, kGap * 2);
   m_attachments = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(-1, FromDIP(kListH)),
                                  wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_SUNKEN);
-  m_attachments->InsertColumn(0, U("文件"), wxLIST_FORMAT_LEFT, FromDIP(kNameColumnW));
+  m_attachments->InsertColumn(0, U("文件"));
   m_attachments->InsertColumn(1, U("大小"), wxLIST_FORMAT_RIGHT, FromDIP(kSizeColumnW));
+  // The name takes what the size leaves of the list's width.
+  m_attachments->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+    event.Skip();
+    const int rest = m_attachments->GetClientSize().x - m_attachments->GetColumnWidth(1);
+    if (rest > 0) m_attachments->SetColumnWidth(0, rest);
+  });
   top->Add(m_attachments, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, kGap * 2);
 
   top->Add(new wxStaticText(this, wxID_ANY, U("提示:")), 0, wxLEFT | wxRIGHT, kGap * 2);
