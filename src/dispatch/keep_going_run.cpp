@@ -51,6 +51,13 @@ KeepGoingSummary CKeepGoingRun::Run() {
     item.m_mailFile = platform::FindNativePath(pending.m_strMailFile);
     item.m_recipients = entry.Recipients();
     item.m_nRow = m_mail.RowOf(item.m_recipients.front().m_strAddress);
+    if (m_mail.List().Table() != nullptr && item.m_nRow == 0) {
+      // Without its row its fields would go out unfilled.
+      for (const MailRecipient& recipient : item.m_recipients) {
+        Final(item.m_strMailFile, recipient, RecipientResult::NotSent, T().m_strNotInTable, 0);
+      }
+      continue;
+    }
     item.m_replies.assign(item.m_recipients.size(), std::string());
     m_schedule.Add(std::move(item), dueNow);
   }
