@@ -41,7 +41,7 @@ constexpr int kPictureH = 24;
 constexpr std::chrono::milliseconds kSilence{300};
 
 // Runs `script` once a modal dialog of type T is on the screen, from inside
-// its modal loop, and ends the dialog (Cancel) if the script left it open.
+// its modal loop; the script ends the dialog (else it is cancelled).
 template <typename T>
 class CWhenShown : public wxTimer {
  public:
@@ -54,7 +54,12 @@ class CWhenShown : public wxTimer {
       DispatchPending();
       m_script(*dialog);
       m_bRan = true;
-      if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+      // The script's last click ends the dialog (it is hidden at once, but
+      // its loop ends only after this handler): Cancel when it does not.
+      if (!WaitUntil([dialog] { return !dialog->IsShown(); })) {
+        ADD_FAILURE() << "the dialog is still open";
+        dialog->EndModal(wxID_CANCEL);
+      }
       return;
     }
   }
