@@ -1,5 +1,6 @@
 #include "dispatch/message_preview.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -43,6 +44,29 @@ std::string ToText(const CMailItem& item) {
                                       : recipient.m_strName + " <" + recipient.m_strAddress + ">";
   }
   return to;
+}
+
+// The warnings for fields `file`, the subject or the unsubscribe address use
+// whose cell of `entry` is empty, each field once.
+std::vector<std::string> EmptyFields(const RunMailFile& file, const addresses::AddressEntry* entry,
+                                     const CMailSource& source) {
+  std::vector<std::string> warnings;
+  if (entry == nullptr || entry->m_pFields == nullptr) return warnings;
+  std::vector<std::string> used = file.m_template.FieldsUsed();
+  const std::string& subject = entry->m_strSubject.empty() ? source.m_strSubject : entry->m_strSubject;
+  for (const std::string& text : {subject, source.m_strUnsubscribe}) {
+    for (std::string& field : message::FieldsUsed(text)) used.push_back(std::move(field));
+  }
+  std::vector<std::string> named;
+  for (const std::string& field : used) {
+    const std::string* cell = entry->m_pFields->Find(field);
+    if (cell == nullptr || !cell->empty()) continue;
+    if (std::find(named.begin(), named.end(), field) != named.end()) continue;
+    named.push_back(field);
+    warnings.push_back(T().m_strMail + file.m_strName + T().m_strRow + std::to_string(entry->m_nNumber) +
+                       T().m_strEmptyField + field + T().m_strIsEmpty);
+  }
+  return warnings;
 }
 
 }  // namespace
@@ -134,23 +158,8 @@ bool CMessagePreview::Make(int mail, int row, PreviewPage& page, CMailItem* item
   page.m_nMessageSize = MessageSizeAsSent(composed);
 
   if (entry == nullptr) page.m_warnings.push_back(T().m_strNoRecipients);
-  if (fields != nullptr) {
-    std::vector<std::string> used = file.m_template.FieldsUsed();
-    for (const std::string& text : {subject, state.m_source.m_strUnsubscribe}) {
-      for (std::string& field : message::FieldsUsed(text)) used.push_back(std::move(field));
-    }
-    std::vector<std::string> named;
-    for (const std::string& field : used) {
-      const std::string* cell = fields->Find(field);
-      if (cell == nullptr || !cell->empty()) continue;
-      bool again = false;
-      for (const std::string& seen : named) again = again || seen == field;
-      if (again) continue;
-      named.push_back(field);
-      page.m_warnings.push_back(T().m_strMail + file.m_strName + T().m_strRow +
-                                std::to_string(page.m_nRow) + T().m_strEmptyField + field +
-                                T().m_strIsEmpty);
-    }
+  for (std::string& warning : EmptyFields(file, entry, state.m_source)) {
+    page.m_warnings.push_back(std::move(warning));
   }
   if (page.m_nMessageSize > kLargeMessageBytes) {
     page.m_warnings.push_back(T().m_strMail + file.m_strName + T().m_strLarge +
@@ -161,23 +170,24 @@ bool CMessagePreview::Make(int mail, int row, PreviewPage& page, CMailItem* item
 }
 
 std::vector<RunProblem> CMessagePreview::CheckAll() {
-  std::vector<RunProblem> problems = m_state->m_problems;
+  const State& state = *m_state;
+  std::vector<RunProblem> problems = state.m_problems;
   std::vector<RunProblem> warnings;
-  const int rows = RowCount();
   for (int mail = 0; mail < MailCount(); ++mail) {
-    if (!m_state->m_mail.Mail()[static_cast<std::size_t>(mail)].m_bLoaded) continue;
-    bool sizeTold = false;  // a large mail is large for every row: told once
-    for (int row = 0; row < (rows == 0 ? 1 : rows); ++row) {
-      PreviewPage page;
-      Make(mail, row, page);
-      for (const std::string& warning : page.m_warnings) {
-        const bool large = page.m_nMessageSize > kLargeMessageBytes &&
-                           warning.find(T().m_strOverLimit) != std::string::npos;
-        if (large && sizeTold) continue;
-        sizeTold = sizeTold || large;
-        // A list that could not be opened has said so already.
-        if (warning == T().m_strNoRecipients && !m_state->m_problems.empty()) continue;
-        warnings.push_back(RunProblem{warning, false});
+    const RunMailFile& file = state.m_mail.Mail()[static_cast<std::size_t>(mail)];
+    if (!file.m_bLoaded) continue;
+    // The first row's message as a whole (its size stands for every row's),
+    // then each further row's empty cells: no message composed per row.
+    PreviewPage page;
+    Make(mail, 0, page);
+    for (const std::string& warning : page.m_warnings) {
+      // A list that could not be opened has said so already.
+      if (warning == T().m_strNoRecipients && !state.m_problems.empty()) continue;
+      warnings.push_back(RunProblem{warning, false});
+    }
+    for (std::size_t row = 1; row < state.m_rows.size(); ++row) {
+      for (std::string& warning : EmptyFields(file, &state.m_rows[row], state.m_source)) {
+        warnings.push_back(RunProblem{std::move(warning), false});
       }
     }
   }
