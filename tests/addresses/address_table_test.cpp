@@ -3,6 +3,7 @@
 // the errors that stop a run.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -171,9 +172,9 @@ TEST(AddressTable, ReadsAFileAndNamesOneItCannotRead) {
   dir.WriteFile("客户.csv", kMark + "姓名,邮箱\r\n张三,a@x.cn\r\n");
   CAddressTable table;
   std::string error;
-  ASSERT_TRUE(table.Read(dir.Path() / "客户.csv", error)) << error;
+  ASSERT_TRUE(table.Read(dir.Path() / std::filesystem::u8path("客户.csv"), error)) << error;
   EXPECT_EQ(table.Rows().at(0).m_strLine, FromUtf8("张三<a@x.cn>"));
-  EXPECT_FALSE(table.Read(dir.Path() / "无.csv", error));
+  EXPECT_FALSE(table.Read(dir.Path() / std::filesystem::u8path("无.csv"), error));
   EXPECT_EQ(error, FromUtf8("无法读取地址表 无.csv。"));
 }
 
