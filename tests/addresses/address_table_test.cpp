@@ -85,6 +85,7 @@ TEST(AddressTable, FindsColumnsAndBuildsEachRowsLine) {
       {"titles in Chinese, UTF-8 with a mark",
        kMark + "姓名,邮箱,公司\r\n张三,a@x.cn,甲\r\n李四,b@x.cn,乙\r\n",
        1, 0, -1, {{"张三<a@x.cn>", ""}, {"李四<b@x.cn>", ""}}},
+      {"UTF-8 without a mark", "姓名,邮箱\n张三,a@x.cn\n", 1, 0, -1, {{"张三<a@x.cn>", ""}}},
       {"GBK with a subject column", FromUtf8("邮件地址,主题\r\na@x.cn,您好\r\nb@x.cn,\r\n"),
        0, -1, 1, {{"a@x.cn", "您好"}, {"b@x.cn", ""}}},
       {"English titles in any case and blanks", " E-Mail ,NAME,Subject\na@x.cn,Ann,Hi\n",
