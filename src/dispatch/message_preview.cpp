@@ -9,6 +9,7 @@
 #include "message/merge_fields.h"
 #include "platform/codepage.h"
 #include "platform/dirs.h"
+#include "platform/journal_file.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ struct PreviewTexts {
   std::string m_strLarge = platform::FromUtf8(" 大小 ");
   std::string m_strOverLimit = platform::FromUtf8(" MB, 超过 10 MB, 有的邮箱会拒收。");
   std::string m_strNoRecipients = platform::FromUtf8("地址列表中没有收件人。");
+  std::string m_strNotAFile = platform::FromUtf8("邮件地址列表 ");
+  std::string m_strNotRead = platform::FromUtf8(" 不是普通文件 (如管道), 预览不读取它。");
 };
 
 const PreviewTexts& T() {
@@ -78,6 +81,7 @@ struct CMessagePreview::State {
   std::filesystem::path m_folder;
   std::vector<addresses::AddressEntry> m_rows;  // a table's point into m_mail's table
   std::vector<RunProblem> m_problems;           // what stops the run, as Open found it
+  std::string m_listWarning;                    // why the list was not read; "" when it was
   message::ComposeOptions m_options;
 };
 
@@ -101,7 +105,17 @@ bool CMessagePreview::Open(const CMailSource& source, const CSmtpAccount& accoun
                                          : platform::FindNativePath(source.m_strAddressFile, startDir);
   CRunMail::Scope scope;
   scope.m_bEveryRow = true;
-  state.m_mail.Prepare(entries, state.m_folder, list, source,
+  CMailSource looked = source;
+  platform::FileStamp stamp;
+  std::error_code ec;
+  if (!list.empty() && !platform::StampFile(list, stamp) && std::filesystem::exists(list, ec)) {
+    // A pipe would hold the window until something writes to it, and what
+    // the preview read the run would never get: it is left alone.
+    state.m_listWarning = T().m_strNotAFile + source.m_strAddressFile + T().m_strNotRead;
+    looked.m_strAddressFile.clear();
+    scope.m_bListWanted = false;
+  }
+  state.m_mail.Prepare(entries, state.m_folder, list, looked,
                        [&state](const RunProblem& problem, std::size_t) {
                          state.m_problems.push_back(problem);
                          return true;
@@ -157,7 +171,9 @@ bool CMessagePreview::Make(int mail, int row, PreviewPage& page, CMailItem* item
   page.m_attachments = file.m_template.Attachments();
   page.m_nMessageSize = MessageSizeAsSent(composed);
 
-  if (entry == nullptr) page.m_warnings.push_back(T().m_strNoRecipients);
+  if (entry == nullptr) {
+    page.m_warnings.push_back(state.m_listWarning.empty() ? T().m_strNoRecipients : state.m_listWarning);
+  }
   for (std::string& warning : EmptyFields(file, entry, state.m_source)) {
     page.m_warnings.push_back(std::move(warning));
   }
@@ -173,6 +189,7 @@ std::vector<RunProblem> CMessagePreview::CheckAll() {
   const State& state = *m_state;
   std::vector<RunProblem> problems = state.m_problems;
   std::vector<RunProblem> warnings;
+  if (!state.m_listWarning.empty()) warnings.push_back(RunProblem{state.m_listWarning, false});
   for (int mail = 0; mail < MailCount(); ++mail) {
     const RunMailFile& file = state.m_mail.Mail()[static_cast<std::size_t>(mail)];
     if (!file.m_bLoaded) continue;
@@ -181,8 +198,9 @@ std::vector<RunProblem> CMessagePreview::CheckAll() {
     PreviewPage page;
     Make(mail, 0, page);
     for (const std::string& warning : page.m_warnings) {
-      // A list that could not be opened has said so already.
+      // A list that could not be opened or read has said so already.
       if (warning == T().m_strNoRecipients && !state.m_problems.empty()) continue;
+      if (!state.m_listWarning.empty() && warning == state.m_listWarning) continue;  // told first
       warnings.push_back(RunProblem{warning, false});
     }
     for (std::size_t row = 1; row < state.m_rows.size(); ++row) {
