@@ -98,6 +98,8 @@ TEST(AddressTable, FindsColumnsAndBuildsEachRowsLine) {
        1, 0, -1, {{"Bob<b@x.cn>;Ann<a@x.cn>", ""}}},
       {"names lose what would break the line", "Name,Mail\n\"<\"\"A;nn\"\">\",a@x.cn\n",
        1, 0, -1, {{"Ann<a@x.cn>", ""}}},
+      {"names lose what would split the To line", "Name,Mail\n\"Smith, J: Ann\",a@x.cn\n",
+       1, 0, -1, {{"Smith J Ann<a@x.cn>", ""}}},
       {"an empty name gives the bare address", "Name,Mail\n,a@x.cn\n", 1, 0, -1,
        {{"a@x.cn", ""}}},
       {"fewer and more cells than titles", "Mail,Name,x\na@x.cn\nb@x.cn,Bob,1,2,3\n",
