@@ -108,12 +108,14 @@ bool FullyEmpty(const std::vector<std::string>& record) {
   return true;
 }
 
-// A display name made safe for the address-list form: no "<", ">", ";" or
-// quote, line breaks as blanks, trimmed.
+// A display name made safe for the address-list form and the To line: no
+// "<", ">", ";" or quote, nor "," or ":" (an ASCII name stands unquoted on the
+// To line, where they would split it or start a group), line breaks as
+// blanks, trimmed.
 std::string CleanName(std::string_view cell) {
   std::string name;
   for (const char c : cell) {
-    if (c == '<' || c == '>' || c == kSeparator || c == '"') continue;
+    if (c == '<' || c == '>' || c == kSeparator || c == '"' || c == ',' || c == ':') continue;
     name += (c == '\r' || c == '\n') ? ' ' : c;
   }
   return Trim(name);

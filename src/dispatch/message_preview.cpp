@@ -1,5 +1,6 @@
 #include "dispatch/message_preview.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "message/merge_fields.h"
 #include "platform/codepage.h"
 #include "platform/dirs.h"
+#include "platform/journal_file.h"
 
 namespace {
 
@@ -21,6 +23,8 @@ struct PreviewTexts {
   std::string m_strLarge = platform::FromUtf8(" 大小 ");
   std::string m_strOverLimit = platform::FromUtf8(" MB, 超过 10 MB, 有的邮箱会拒收。");
   std::string m_strNoRecipients = platform::FromUtf8("地址列表中没有收件人。");
+  std::string m_strNotAFile = platform::FromUtf8("邮件地址列表 ");
+  std::string m_strNotRead = platform::FromUtf8(" 不是普通文件 (如管道), 预览不读取它。");
 };
 
 const PreviewTexts& T() {
@@ -45,6 +49,29 @@ std::string ToText(const CMailItem& item) {
   return to;
 }
 
+// The warnings for fields `file`, the subject or the unsubscribe address use
+// whose cell of `entry` is empty, each field once.
+std::vector<std::string> EmptyFields(const RunMailFile& file, const addresses::AddressEntry* entry,
+                                     const CMailSource& source) {
+  std::vector<std::string> warnings;
+  if (entry == nullptr || entry->m_pFields == nullptr) return warnings;
+  std::vector<std::string> used = file.m_template.FieldsUsed();
+  const std::string& subject = entry->m_strSubject.empty() ? source.m_strSubject : entry->m_strSubject;
+  for (const std::string& text : {subject, source.m_strUnsubscribe}) {
+    for (std::string& field : message::FieldsUsed(text)) used.push_back(std::move(field));
+  }
+  std::vector<std::string> named;
+  for (const std::string& field : used) {
+    const std::string* cell = entry->m_pFields->Find(field);
+    if (cell == nullptr || !cell->empty()) continue;
+    if (std::find(named.begin(), named.end(), field) != named.end()) continue;
+    named.push_back(field);
+    warnings.push_back(T().m_strMail + file.m_strName + T().m_strRow + std::to_string(entry->m_nNumber) +
+                       T().m_strEmptyField + field + T().m_strIsEmpty);
+  }
+  return warnings;
+}
+
 }  // namespace
 
 struct CMessagePreview::State {
@@ -54,6 +81,7 @@ struct CMessagePreview::State {
   std::filesystem::path m_folder;
   std::vector<addresses::AddressEntry> m_rows;  // a table's point into m_mail's table
   std::vector<RunProblem> m_problems;           // what stops the run, as Open found it
+  std::string m_listWarning;                    // why the list was not read; "" when it was
   message::ComposeOptions m_options;
 };
 
@@ -77,7 +105,17 @@ bool CMessagePreview::Open(const CMailSource& source, const CSmtpAccount& accoun
                                          : platform::FindNativePath(source.m_strAddressFile, startDir);
   CRunMail::Scope scope;
   scope.m_bEveryRow = true;
-  state.m_mail.Prepare(entries, state.m_folder, list, source,
+  CMailSource looked = source;
+  platform::FileStamp stamp;
+  std::error_code ec;
+  if (!list.empty() && !platform::StampFile(list, stamp) && std::filesystem::exists(list, ec)) {
+    // A pipe would hold the window until something writes to it, and what
+    // the preview read the run would never get: it is left alone.
+    state.m_listWarning = T().m_strNotAFile + source.m_strAddressFile + T().m_strNotRead;
+    looked.m_strAddressFile.clear();
+    scope.m_bListWanted = false;
+  }
+  state.m_mail.Prepare(entries, state.m_folder, list, looked,
                        [&state](const RunProblem& problem, std::size_t) {
                          state.m_problems.push_back(problem);
                          return true;
@@ -133,24 +171,11 @@ bool CMessagePreview::Make(int mail, int row, PreviewPage& page, CMailItem* item
   page.m_attachments = file.m_template.Attachments();
   page.m_nMessageSize = MessageSizeAsSent(composed);
 
-  if (entry == nullptr) page.m_warnings.push_back(T().m_strNoRecipients);
-  if (fields != nullptr) {
-    std::vector<std::string> used = file.m_template.FieldsUsed();
-    for (const std::string& text : {subject, state.m_source.m_strUnsubscribe}) {
-      for (std::string& field : message::FieldsUsed(text)) used.push_back(std::move(field));
-    }
-    std::vector<std::string> named;
-    for (const std::string& field : used) {
-      const std::string* cell = fields->Find(field);
-      if (cell == nullptr || !cell->empty()) continue;
-      bool again = false;
-      for (const std::string& seen : named) again = again || seen == field;
-      if (again) continue;
-      named.push_back(field);
-      page.m_warnings.push_back(T().m_strMail + file.m_strName + T().m_strRow +
-                                std::to_string(page.m_nRow) + T().m_strEmptyField + field +
-                                T().m_strIsEmpty);
-    }
+  if (entry == nullptr) {
+    page.m_warnings.push_back(state.m_listWarning.empty() ? T().m_strNoRecipients : state.m_listWarning);
+  }
+  for (std::string& warning : EmptyFields(file, entry, state.m_source)) {
+    page.m_warnings.push_back(std::move(warning));
   }
   if (page.m_nMessageSize > kLargeMessageBytes) {
     page.m_warnings.push_back(T().m_strMail + file.m_strName + T().m_strLarge +
@@ -161,23 +186,26 @@ bool CMessagePreview::Make(int mail, int row, PreviewPage& page, CMailItem* item
 }
 
 std::vector<RunProblem> CMessagePreview::CheckAll() {
-  std::vector<RunProblem> problems = m_state->m_problems;
+  const State& state = *m_state;
+  std::vector<RunProblem> problems = state.m_problems;
   std::vector<RunProblem> warnings;
-  const int rows = RowCount();
+  if (!state.m_listWarning.empty()) warnings.push_back(RunProblem{state.m_listWarning, false});
   for (int mail = 0; mail < MailCount(); ++mail) {
-    if (!m_state->m_mail.Mail()[static_cast<std::size_t>(mail)].m_bLoaded) continue;
-    bool sizeTold = false;  // a large mail is large for every row: told once
-    for (int row = 0; row < (rows == 0 ? 1 : rows); ++row) {
-      PreviewPage page;
-      Make(mail, row, page);
-      for (const std::string& warning : page.m_warnings) {
-        const bool large = page.m_nMessageSize > kLargeMessageBytes &&
-                           warning.find(T().m_strOverLimit) != std::string::npos;
-        if (large && sizeTold) continue;
-        sizeTold = sizeTold || large;
-        // A list that could not be opened has said so already.
-        if (warning == T().m_strNoRecipients && !m_state->m_problems.empty()) continue;
-        warnings.push_back(RunProblem{warning, false});
+    const RunMailFile& file = state.m_mail.Mail()[static_cast<std::size_t>(mail)];
+    if (!file.m_bLoaded) continue;
+    // The first row's message as a whole (its size stands for every row's),
+    // then each further row's empty cells: no message composed per row.
+    PreviewPage page;
+    Make(mail, 0, page);
+    for (const std::string& warning : page.m_warnings) {
+      // A list that could not be opened or read has said so already.
+      if (warning == T().m_strNoRecipients && !state.m_problems.empty()) continue;
+      if (!state.m_listWarning.empty() && warning == state.m_listWarning) continue;  // told first
+      warnings.push_back(RunProblem{warning, false});
+    }
+    for (std::size_t row = 1; row < state.m_rows.size(); ++row) {
+      for (std::string& warning : EmptyFields(file, &state.m_rows[row], state.m_source)) {
+        warnings.push_back(RunProblem{std::move(warning), false});
       }
     }
   }

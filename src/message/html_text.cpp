@@ -239,6 +239,12 @@ std::string HtmlToText(std::string_view html) {
     const std::size_t textEnd = lt == std::string_view::npos ? html.size() : lt;
     if (textEnd > at) out.Text(Decoded(html.substr(at, textEnd - at)), preDepth > 0);
     if (lt == std::string_view::npos) break;
+    const char next = lt + 1 < html.size() ? html[lt + 1] : ' ';
+    if (!std::isalpha(static_cast<unsigned char>(next)) && next != '/' && next != '!' && next != '?') {
+      out.Text("<", preDepth > 0);  // "a < b": no tag
+      at = lt + 1;
+      continue;
+    }
     if (html.substr(lt, 4) == "<!--") {
       const std::size_t close = html.find("-->", lt + 4);
       at = close == std::string_view::npos ? html.size() : close + 3;

@@ -1,6 +1,7 @@
 #include "message/mail_template.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 #include <system_error>
 

@@ -1,5 +1,6 @@
 #include "message/mime_parts.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <random>
@@ -20,7 +21,7 @@ constexpr std::size_t kChunkBytes = kLineBytes * 16384;
 // The longest stretch of a percent-encoded name on one line, and the raw
 // bytes of one encoded word: lines of " name*12*=...;" and " =?UTF-8?B?...?="
 // stay well within 78 characters.
-constexpr std::size_t kSectionChars = 60;
+constexpr std::size_t kSectionChars = 54;
 constexpr std::size_t kWordBytes = 39;
 
 struct TypeRow {
@@ -207,16 +208,23 @@ std::string FileNameParameter(std::string_view attribute, const std::string& nam
   return out;
 }
 
-bool EncodeFilePart(const std::filesystem::path& file, const std::string& name,
-                    const std::string& contentId, SharedPiece& part, std::uint64_t& size) {
-  std::string header = "Content-Type: ";
-  header += ContentTypeFor(name);
-  header += ";" + FileNameParameter("name", name, true) + "\r\n";
+std::string FilePartHeader(const std::string& name, const std::string& contentId) {
+  const std::string type = ContentTypeFor(name);
+  // The longest office types do not fit beside the field name.
+  std::string header = sizeof("Content-Type: ;") - 1 + type.size() > mime::kFoldWidth
+                           ? "Content-Type:\r\n "
+                           : "Content-Type: ";
+  header += type + ";" + FileNameParameter("name", name, true) + "\r\n";
   header += "Content-Transfer-Encoding: base64\r\n";
   if (!contentId.empty()) header += "Content-ID: <" + contentId + ">\r\n";
   header += contentId.empty() ? "Content-Disposition: attachment;" : "Content-Disposition: inline;";
   header += FileNameParameter("filename", name, false) + "\r\n\r\n";
+  return header;
+}
 
+bool EncodeFilePart(const std::filesystem::path& file, const std::string& name,
+                    const std::string& contentId, SharedPiece& part, std::uint64_t& size) {
+  const std::string header = FilePartHeader(name, contentId);
   std::error_code ec;
   const std::uintmax_t expected = std::filesystem::file_size(file, ec);
   auto text = std::make_shared<std::string>();
@@ -229,9 +237,18 @@ bool EncodeFilePart(const std::filesystem::path& file, const std::string& name,
     return true;
   });
   if (!ok) return false;
+  // An empty file still has the line end its part ends with before the boundary.
+  if (read == 0) text->append("\r\n");
   size = read;
   part = std::move(text);
   return true;
+}
+
+SharedPiece BytesPart(const std::string& name, const std::string& contentId, std::string_view bytes) {
+  auto text = std::make_shared<std::string>(FilePartHeader(name, contentId));
+  AppendBase64Lines(*text, bytes);
+  if (bytes.empty()) text->append("\r\n");
+  return text;
 }
 
 std::string TextPart(std::string text, std::string_view subtype, std::string_view charset,
@@ -248,6 +265,7 @@ std::string TextPart(std::string text, std::string_view subtype, std::string_vie
   if (base64) {
     part.reserve(part.size() + Base64LinesSize(text.size()));
     AppendBase64Lines(part, text);
+    if (text.empty()) part += "\r\n";  // the line end before the boundary
     return part;
   }
   if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";

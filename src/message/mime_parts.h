@@ -37,12 +37,20 @@ std::uint64_t Base64LinesSize(std::uint64_t size);
 std::string FileNameParameter(std::string_view attribute, const std::string& name,
                               bool encodedWords);
 
+// The header lines of a file's part (Content-Type with the name, base64,
+// Content-ID when `contentId` is given, Content-Disposition "inline" with it
+// or "attachment" without) and the empty line after them.
+std::string FilePartHeader(const std::string& name, const std::string& contentId);
+
 // The whole part of a file: its header lines (Content-Type with the name,
 // base64, Content-Disposition "inline" with `contentId` or "attachment"
 // without), the empty line, and the file's bytes as base64 lines, read and
 // encoded in chunks. False when the file cannot be read.
 bool EncodeFilePart(const std::filesystem::path& file, const std::string& name,
                     const std::string& contentId, SharedPiece& part, std::uint64_t& size);
+
+// The same part for bytes held in memory.
+SharedPiece BytesPart(const std::string& name, const std::string& contentId, std::string_view bytes);
 
 // A text part: Content-Type text/`subtype` with `charset`, the empty line,
 // and `text` with CR LF line ends (NUL bytes dropped), sent as 8bit with its

@@ -3,6 +3,7 @@
 // the errors that stop a run.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,7 @@ TEST(AddressTable, FindsColumnsAndBuildsEachRowsLine) {
       {"titles in Chinese, UTF-8 with a mark",
        kMark + "姓名,邮箱,公司\r\n张三,a@x.cn,甲\r\n李四,b@x.cn,乙\r\n",
        1, 0, -1, {{"张三<a@x.cn>", ""}, {"李四<b@x.cn>", ""}}},
+      {"UTF-8 without a mark", "姓名,邮箱\n张三,a@x.cn\n", 1, 0, -1, {{"张三<a@x.cn>", ""}}},
       {"GBK with a subject column", FromUtf8("邮件地址,主题\r\na@x.cn,您好\r\nb@x.cn,\r\n"),
        0, -1, 1, {{"a@x.cn", "您好"}, {"b@x.cn", ""}}},
       {"English titles in any case and blanks", " E-Mail ,NAME,Subject\na@x.cn,Ann,Hi\n",
@@ -96,6 +98,8 @@ TEST(AddressTable, FindsColumnsAndBuildsEachRowsLine) {
        1, 0, -1, {{"Bob<b@x.cn>;Ann<a@x.cn>", ""}}},
       {"names lose what would break the line", "Name,Mail\n\"<\"\"A;nn\"\">\",a@x.cn\n",
        1, 0, -1, {{"Ann<a@x.cn>", ""}}},
+      {"names lose what would split the To line", "Name,Mail\n\"Smith, J: Ann\",a@x.cn\n",
+       1, 0, -1, {{"Smith J Ann<a@x.cn>", ""}}},
       {"an empty name gives the bare address", "Name,Mail\n,a@x.cn\n", 1, 0, -1,
        {{"a@x.cn", ""}}},
       {"fewer and more cells than titles", "Mail,Name,x\na@x.cn\nb@x.cn,Bob,1,2,3\n",
@@ -171,9 +175,9 @@ TEST(AddressTable, ReadsAFileAndNamesOneItCannotRead) {
   dir.WriteFile("客户.csv", kMark + "姓名,邮箱\r\n张三,a@x.cn\r\n");
   CAddressTable table;
   std::string error;
-  ASSERT_TRUE(table.Read(dir.Path() / "客户.csv", error)) << error;
+  ASSERT_TRUE(table.Read(dir.Path() / std::filesystem::u8path("客户.csv"), error)) << error;
   EXPECT_EQ(table.Rows().at(0).m_strLine, FromUtf8("张三<a@x.cn>"));
-  EXPECT_FALSE(table.Read(dir.Path() / "无.csv", error));
+  EXPECT_FALSE(table.Read(dir.Path() / std::filesystem::u8path("无.csv"), error));
   EXPECT_EQ(error, FromUtf8("无法读取地址表 无.csv。"));
 }
 

@@ -10,6 +10,7 @@
 #include "batch_run_fixture.h"
 #include "dispatch/run_journal.h"
 #include "dispatch/send_record_reader.h"
+#include "message/parsed_parts.h"
 
 namespace batchtest {
 namespace {
@@ -234,6 +235,46 @@ TEST_F(TableRunTest, RecordNamesTheRowsAndRetryFindsThemAgain) {
     EXPECT_TRUE(mail.body.starts_with("乙公司\n")) << mail.body;
   }
   EXPECT_EQ(m_run.Outcome().m_nDelivered, 2);
+}
+
+// An HTML mail with a picture and an attachment, to a table, as commercial
+// mail with an unsubscribe address that names the row: every message has
+// its row's text in both parts, the picture and the attachment byte for byte
+// and its own unsubscribe address.
+TEST_F(TableRunTest, HtmlMailWithPartsGoesToEachRowWithItsOwnFields) {
+  const std::string picture = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(3000, '\x7f');
+  const std::string attachment(70000, '\x01');
+  m_dir.WriteFile("mail/快讯.htm", FromUtf8("<html><body><p>尊敬的{{姓名}}</p>"
+                                          "<img src=\"快讯/logo.png\"></body></html>"));
+  m_dir.WriteFile("mail/快讯/logo.png", picture);
+  m_dir.WriteFile("mail/快讯/价目 表.pdf", attachment);
+  m_dir.WriteFile("客户.csv", FromUtf8("姓名,邮箱\r\n张三,a@x.cn\r\n李四,b@x.cn\r\n"));
+  Settings("新品 {{姓名}}", "unsubscribe=https://x.cn/u?m={{邮箱}}\r\nadvert=1\r\n");
+  CScriptedSmtpServer server(CSmtpScript::Accepting());
+  Run(true, server.Port());
+  ASSERT_EQ(m_run.m_strError, "");
+  ASSERT_EQ(server.SessionCount(), 2);
+  const char* names[] = {"张三", "李四"};
+  const char* addresses[] = {"a@x.cn", "b@x.cn"};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const testsupport::ParsedMessage parsed =
+        testsupport::ParseWithPython(server.ReceivedMessage(i), m_dir.Path());
+    EXPECT_EQ(parsed.m_nDefects, 0);
+    EXPECT_EQ(parsed.m_strSubject, std::string("(广告)新品 ") + names[i]);
+    EXPECT_NE(parsed.m_strUnsubscribe.find(std::string("https://x.cn/u?m=") + addresses[i]),
+              std::string::npos) << parsed.m_strUnsubscribe;
+    EXPECT_NE(parsed.m_strUnsubscribe.find("mailto:sender@example.com"), std::string::npos);
+    bool text = false, html = false, logo = false, pdf = false;
+    for (const testsupport::ParsedPart& part : parsed.m_parts) {
+      const std::string greeting = FromUtf8(std::string("尊敬的") + names[i]);
+      if (part.m_strType == "text/plain") text = part.m_strBytes.find(greeting) != std::string::npos;
+      if (part.m_strType == "text/html") html = part.m_strBytes.find(greeting) != std::string::npos;
+      if (part.m_strType == "image/png") logo = part.m_strBytes == picture && !part.m_strContentId.empty();
+      if (part.m_strFileName == "价目 表.pdf") pdf = part.m_strBytes == attachment;
+    }
+    EXPECT_TRUE(text && html && logo && pdf) << text << html << logo << pdf;
+  }
 }
 
 }  // namespace

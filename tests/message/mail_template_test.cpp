@@ -135,6 +135,57 @@ TEST(MailTemplatePlainTest, MissingFileNamesIt) {
   EXPECT_NE(error.find(FromUtf8("通知.txt")), std::string::npos);
 }
 
+TEST(MailTemplateHtmlTest, LoadFailuresNameWhatIsMissing) {
+  struct Case {
+    std::string file;
+    std::string html;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"新品.html", FromUtf8("<img src=\"新品快讯/logo.png\">"),
+       "邮件 新品.html 用到的图片 新品快讯/logo.png 无法读取。"},
+      {"u.html", "\xEF\xBB\xBF<img src=\"%E5%9B%BE.png\">", "邮件 u.html 用到的图片 图.png 无法读取。"},
+      {"d.htm", "<img src=\"folder\">", "邮件 d.htm 用到的图片 folder 无法读取。"},
+      {"w.htm", std::string("\xFF\xFE<\0", 4), "邮件 w.htm 是 UTF-16 编码，请另存为 UTF-8 或 GBK 后再发送。"},
+      {"b.htm", "<meta charset=big5>", "邮件 b.htm 声明的字符集 big5 不受支持，请另存为 UTF-8 或 GBK 后再发送。"},
+  };
+  testsupport::CTempDir dir;
+  std::filesystem::create_directories(dir.Path() / "folder");
+  for (const Case& c : cases) {
+    dir.WriteFile(c.file, c.html);
+    CMailTemplate mail;
+    std::string error;
+    EXPECT_FALSE(mail.Load(dir.Path() / c.file, error)) << c.file;
+    EXPECT_EQ(platform::ToUtf8(error), c.error);
+  }
+}
+
+TEST(MailTemplateHtmlTest, PreviewTextsInTheCodePage) {
+  testsupport::CTempDir dir;
+  dir.WriteFile("p.html", "<meta charset=\"utf-8\"><body><p>\xE4\xBD\xA0\xE5\xA5\xBD {{\xE5\x90\x8D}}</p>"
+                          "<img src=\"p/i.png\"></body>");
+  dir.WriteFile("p/i.png", "PNG");
+  dir.WriteFile("p/x.pdf", "PDF");
+  CMailTemplate mail;
+  ASSERT_TRUE(Load(mail, dir.Path() / "p.html"));
+  EXPECT_TRUE(mail.IsHtml());
+  EXPECT_EQ(mail.FieldsUsed(), std::vector<std::string>{FromUtf8("名")});
+  ASSERT_EQ(mail.Pictures().size(), 1u);
+  EXPECT_EQ(mail.Pictures()[0].m_strName, "p/i.png");
+  EXPECT_EQ(mail.Pictures()[0].m_nSize, 3u);
+  ASSERT_EQ(mail.Attachments().size(), 1u);  // the picture is not attached again
+  EXPECT_EQ(mail.Attachments()[0].m_strName, "x.pdf");
+  CFieldRow row;
+  row.Add(FromUtf8("名"), FromUtf8("李&"));
+  ComposeOptions options = Options();
+  options.m_strFooter = "\n\nF<>\n";
+  EXPECT_EQ(mail.TextFor(&row, options), FromUtf8("你好 李&\n") + "\n\nF<>\n");
+  // The preview's HTML names the picture by its own address, to be shown from the folder.
+  EXPECT_EQ(mail.HtmlFor(&row, options),
+            FromUtf8("<meta charset=\"utf-8\"><body><p>你好 李&amp;</p><img src=\"p/i.png\">") +
+                "\n<pre style=\"white-space:pre-wrap;font-family:inherit\">F&lt;&gt;\n</pre>\n</body>");
+}
+
 TEST(UnsubscribeTest, HeaderLines) {
   struct Case {
     std::string sender;

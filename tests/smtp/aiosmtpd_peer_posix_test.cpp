@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "dispatch/footer.h"
+#include "message/mail_template.h"
 #include "platform/codepage.h"
 #include "platform/net.h"
 #include "smtp/smtp_session.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -104,6 +107,52 @@ TEST_F(AiosmtpdPeerTest, DeliversWithoutLogin) {
   EXPECT_EQ(FromHex(report[5].second), item.m_strHeader +
                                            "X-Mailer: CSMTP class for MFC\r\n\r\n"
                                            "first\r\n.\r\n.second\r\nlast\r\n\r\n");
+}
+
+TEST_F(AiosmtpdPeerTest, DeliversAComposedMessageFromItsSharedPieces) {
+  // A text whose dot lines must be doubled on the wire, and an attachment.
+  testsupport::CTempDir dir;
+  dir.WriteFile("n.txt", ".\n.NET\nend\n");
+  std::string attachment;
+  for (int i = 0; i < 5000; ++i) attachment += static_cast<char>(i * 7);
+  dir.WriteFile("n/data.bin", attachment);
+  message::CMailTemplate mail;
+  std::string error;
+  ASSERT_TRUE(mail.Load(dir.Path() / "n.txt", error)) << error;
+  message::ComposeOptions options;
+  options.m_strSender = "me@x.cn";
+  options.m_strFooter = MailFooter();
+  CMailItem item;
+  item.m_strSender = "me@x.cn";
+  item.AddRecipientList("z@x.cn");
+  mail.Compose(nullptr, "news", options, item);
+  ASSERT_FALSE(item.m_wireBody.empty());
+  std::string pieces;
+  for (const auto& piece : item.m_wireBody) pieces += *piece;
+  CPeerServer peer("plain");
+  ASSERT_NE(peer.Port(), 0u);
+  {
+    CSMTP smtp("127.0.0.1", peer.Port());
+    ASSERT_TRUE(smtp.Connect()) << smtp.GetErrorText();
+    ASSERT_TRUE(smtp.SendMail(item)) << smtp.GetErrorText();
+    ASSERT_TRUE(smtp.Disconnect()) << smtp.GetErrorText();
+  }
+  // The pieces go out as they are and stay as they were.
+  std::string after;
+  for (const auto& piece : item.m_wireBody) after += *piece;
+  EXPECT_EQ(after, pieces);
+  EXPECT_NE(pieces.find("\r\n..\r\n..NET\r\n"), std::string::npos);
+  std::string unstuffed;
+  for (std::size_t at = 0; at < pieces.size();) {
+    const std::size_t end = pieces.find("\r\n", at) + 2;
+    const std::string line = pieces.substr(at, end - at);
+    unstuffed += line.starts_with(".") ? line.substr(1) : line;
+    at = end;
+  }
+  const auto report = peer.Report();
+  ASSERT_EQ(report.size(), 5u);
+  EXPECT_EQ(FromHex(report[4].second),
+            item.m_strHeader + "X-Mailer: CSMTP class for MFC\r\n\r\n" + unstuffed + "\r\n");
 }
 
 TEST_F(AiosmtpdPeerTest, LogsInWithAuthLogin) {

@@ -196,3 +196,20 @@ TEST(LineEndsTest, NormalisesBareLfAndCr) {
 }
 
 }  // namespace
+
+TEST(MailItemPartsTest, OwnContentHeaderAndExtraLines) {
+  CMailItem item;
+  item.m_strSender = "a@x.cn";
+  item.AddRecipientList("b@x.cn");
+  item.m_strBody = std::string(2000, 'x');  // would be base64 as a text/plain body
+  item.m_strExtraHeader = "List-Unsubscribe: <mailto:a@x.cn?subject=unsubscribe>\r\n";
+  item.m_strContentHeader = "Content-Type: multipart/mixed;\r\n boundary=\"b\"\r\n";
+  item.m_wireBody.push_back(std::make_shared<const std::string>("--b--\r\n"));
+  ASSERT_TRUE(item.BuildHeader());
+  EXPECT_FALSE(item.m_bBase64Body);
+  EXPECT_TRUE(item.m_strHeader.ends_with(
+      "\r\nMIME-Version: 1.0\r\nList-Unsubscribe: <mailto:a@x.cn?subject=unsubscribe>\r\n"
+      "Content-Type: multipart/mixed;\r\n boundary=\"b\"\r\n"))
+      << item.m_strHeader;
+  EXPECT_EQ(item.m_strHeader.find("text/plain"), std::string::npos);
+}

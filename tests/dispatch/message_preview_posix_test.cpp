@@ -1,6 +1,7 @@
 // The preview of a run: the messages as they would go out, mail file x row,
 // the problems and warnings, and the test send to one address.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -141,6 +142,15 @@ TEST_F(MessagePreviewTest, AMailFileThatCannotBeReadIsNamed) {
   ASSERT_EQ(page.m_warnings.size(), 1u);
   EXPECT_EQ(platform::ToUtf8(page.m_warnings[0]), "邮件 a.htm 用到的图片 a/gone.png 无法读取。");
   EXPECT_EQ(Texts(preview.CheckAll(), true), std::vector<std::string>{platform::ToUtf8(page.m_warnings[0])});
+
+  // A list fed through a pipe is not read: the window would wait for a
+  // writer, and the run would miss what the preview took.
+  ASSERT_EQ(::mkfifo((m_dir.Path() / "list.pipe").c_str(), 0600), 0);
+  CMessagePreview piped;
+  ASSERT_TRUE(piped.Open(Source("list.pipe", "s"), Account(), m_dir.Path(), error));
+  EXPECT_EQ(piped.RowCount(), 0);
+  EXPECT_EQ(Texts(piped.CheckAll(), false),
+            std::vector<std::string>{"邮件地址列表 list.pipe 不是普通文件 (如管道), 预览不读取它。"});
 
   CMessagePreview empty;
   EXPECT_FALSE(empty.Open(Source("list.txt"), Account(), m_dir.Path() / "nowhere", error));
