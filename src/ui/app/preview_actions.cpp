@@ -1,6 +1,5 @@
 #include "ui/app/preview_actions.h"
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,10 +15,6 @@
 namespace {
 
 wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
-
-// Up to this many messages (mail files x rows) the preview checks all of
-// them for what would stop the run.
-constexpr long long kCheckedMessages = 2000;
 
 // The lines of `lines` (code page) under each other.
 wxString Lines(const std::vector<std::string>& lines) {
@@ -50,16 +45,12 @@ void CPreviewActions::ShowPreview() {
   CMessagePreview preview;
   if (!Open(preview, &m_window)) return;
   CPreviewDialog dialog(&m_window, preview);
-  // What would stop the run, beside each message's own warnings. Every
-  // mail file x row is composed for it, so a large run is spared the wait.
-  if (static_cast<long long>(preview.MailCount()) * std::max(preview.RowCount(), 1) <=
-      kCheckedMessages) {
-    std::vector<wxString> stops;
-    for (const RunProblem& problem : preview.CheckAll()) {
-      if (problem.m_bStopsRun) stops.push_back(FromCodePage(problem.m_strText));
-    }
-    dialog.SetRunProblems(stops);
+  // What would stop the run, beside each message's own warnings.
+  std::vector<wxString> stops;
+  for (const RunProblem& problem : preview.CheckAll()) {
+    if (problem.m_bStopsRun) stops.push_back(FromCodePage(problem.m_strText));
   }
+  dialog.SetRunProblems(stops);
   dialog.m_onTestSend = [&](int mail, int row) { TestSend(preview, mail, row, &dialog); };
   dialog.ShowModal();
 }
