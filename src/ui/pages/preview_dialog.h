@@ -25,6 +25,8 @@ class CPreviewView : public CMyVw {
  public:
   CPreviewView(wxWindow* parent, wxWindowID id);
   void ShowMail(const wxString& html, const wxString& folder);
+  // The reader's own program would open a link; the preview stays on the mail.
+  void OnLinkClicked(const wxHtmlLinkInfo&) override {}
 };
 
 class CPreviewDialog : public wxDialog {
