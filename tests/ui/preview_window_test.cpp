@@ -93,9 +93,12 @@ class PreviewWindow : public CMainWindowTest {
     m_dir.WriteFile("list.csv",
                     "Name,Email,City\r\nAlice,alice@example.com,Paris\r\n"
                     "Bob,bob@example.com,\r\n");
-    m_dir.WriteFile("mail/a.txt", "Dear {{Name}} from {{City}}\r\n");
+    // A GBK text file and a UTF-8 page: both read as Chinese in the window.
+    m_dir.WriteFile("mail/a.txt", platform::FromUtf8("尊敬的{{Name}}, from {{City}}\r\n"));
     m_dir.WriteFile("mail/b.htm",
-                    "<html><body><p>Hi {{ Name }}</p><img src=\"b/logo.bmp\"></body></html>\r\n");
+                    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                    "charset=utf-8\"></head><body><p>\xE4\xBD\xA0\xE5\xA5\xBD {{ Name }}</p>"
+                    "<img src=\"b/logo.bmp\"></body></html>\r\n");
     m_dir.WriteFile("mail/b/logo.bmp", MakeBmp(kPictureW, kPictureH, kPictureColour));
     m_dir.WriteFile("mail/b/price.pdf", std::string(3000, 'x'));
     m_dir.WriteFile("运行报告.txt", "");
@@ -130,10 +133,10 @@ struct Shown {
 };
 
 const Shown kShown[] = {
-    {"a.txt", 0, "Hi Alice", "alice@example.com", "Dear Alice from Paris", 0, false},
-    {"a.txt", 1, "Hi Bob", "bob@example.com", "Dear Bob from", 0, false},
-    {"b.htm", 0, "Hi Alice", "alice@example.com", "Hi Alice", 1, true},
-    {"b.htm", 1, "Hi Bob", "bob@example.com", "Hi Bob", 1, true},
+    {"a.txt", 0, "Hi Alice", "alice@example.com", "尊敬的Alice, from Paris", 0, false},
+    {"a.txt", 1, "Hi Bob", "bob@example.com", "尊敬的Bob, from \n", 0, false},
+    {"b.htm", 0, "Hi Alice", "alice@example.com", "你好 Alice", 1, true},
+    {"b.htm", 1, "Hi Bob", "bob@example.com", "你好 Bob", 1, true},
 };
 
 TEST_F(PreviewWindow, ShowsEachMailFileAndRowMergedAndTheArrowsStepThroughThem) {
