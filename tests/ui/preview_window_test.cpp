@@ -231,6 +231,13 @@ TEST_F(PreviewWindow, TestSendGoesToTheTypedAddressOnlyAndTheBoxSaysWhetherTheSe
                              "554 5.5.1 No valid recipients", "221 bye"}),
        false, "gone@example.org", nullptr, "测试邮件发送失败: "},
   };
+  // The schedule is armed for 08:05 (UTC+8), and the clock stands in that
+  // minute: a tick during a test send must start no run.
+  WriteSettings(
+      "[smtp]\r\nsmtp=127.0.0.1\r\nMail=me@example.com\r\nemstp=0\r\n"
+      "[maildir]\r\nmaildir=mail\r\naddress=list.csv\r\nmailsubject=Hello {{Name}}\r\n"
+      "[timer]\r\nhour=8\r\nminute=5\r\ntimer=1\r\n");
+  SetClock(8, 0, 5);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.m_name);
     testsupport::CScriptedSmtpServer server(c.m_script);
@@ -246,6 +253,7 @@ TEST_F(PreviewWindow, TestSendGoesToTheTypedAddressOnlyAndTheBoxSaysWhetherTheSe
     // While the server keeps the send waiting, the window repaints but
     // nothing that could start another send or run takes input.
     bool sawBusy = false;
+    bool ticked = false;
     CPreviewDialog* shownPreview = nullptr;
     wxTimer watch;
     watch.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
@@ -256,6 +264,10 @@ TEST_F(PreviewWindow, TestSendGoesToTheTypedAddressOnlyAndTheBoxSaysWhetherTheSe
                                !shownPreview->m_btnClose->IsEnabled() &&
                                shownPreview->m_btnTestSend->GetLabel() == U("正在发送..."));
       sawBusy = sawBusy || (pageOff && previewOff);
+      if (!ticked) {
+        ticked = true;
+        m_dlg->Schedule().Tick();
+      }
     });
     watch.Start(20);
     CWhenShown<wxTextEntryDialog> address([&](wxTextEntryDialog& box) {
@@ -281,6 +293,8 @@ TEST_F(PreviewWindow, TestSendGoesToTheTypedAddressOnlyAndTheBoxSaysWhetherTheSe
     // A send kept waiting showed the window busy.
     if (c.m_bSlow) {
       EXPECT_TRUE(sawBusy);
+      EXPECT_TRUE(ticked);
+      EXPECT_EQ(g_scheduleFired, 0);  // the tick found the window busy
     }
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_TRUE(Messages()[0].StartsWith(U(c.m_box))) << Messages()[0];
