@@ -155,7 +155,7 @@ TEST(MailTemplateHtmlTest, LoadFailuresNameWhatIsMissing) {
     dir.WriteFile(c.file, c.html);
     CMailTemplate mail;
     std::string error;
-    EXPECT_FALSE(mail.Load(dir.Path() / c.file, error)) << c.file;
+    EXPECT_FALSE(mail.Load(dir.Path() / std::filesystem::u8path(c.file), error)) << c.file;
     EXPECT_EQ(platform::ToUtf8(error), c.error);
   }
 }
