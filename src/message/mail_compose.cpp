@@ -78,6 +78,10 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
   } else {
     textPart = TextPart(PlainText(row, extras), "plain", mime::kCharset, false);
   }
+  // A text part with bytes beyond ASCII that goes as 8bit makes every
+  // multipart around it 8bit.
+  const bool eightBit = textPart.find("Content-Transfer-Encoding: 8bit") != std::string::npos &&
+                        mime::HasNonAscii(textPart);
   auto fresh = [&textPart]() {
     std::string boundary = MakeBoundary();
     while (textPart.find(boundary) != std::string::npos) boundary = MakeBoundary();
@@ -92,7 +96,7 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
     html.m_shared = std::make_shared<const std::string>(std::move(htmlPart));
     const std::string boundary = fresh();
     MimeEntity alternative;
-    alternative.m_strHeader = MultipartHeader("alternative", boundary);
+    alternative.m_strHeader = MultipartHeader("alternative", boundary, eightBit);
     alternative.m_content = [boundary, text = body, html](CWireWriter& out) {
       out.Multipart(boundary, {text, html});
     };
@@ -102,7 +106,7 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
   if (!parts.m_picturePieces.empty()) {
     const std::string boundary = fresh();
     MimeEntity related;
-    related.m_strHeader = MultipartHeader("related", boundary);
+    related.m_strHeader = MultipartHeader("related", boundary, eightBit);
     related.m_content = [boundary, inner = body, &parts](CWireWriter& out) {
       std::vector<MimeEntity> children{inner};
       for (const SharedPiece& piece : parts.m_picturePieces) children.push_back({"", nullptr, piece});
@@ -113,7 +117,7 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
   if (!parts.m_attachmentPieces.empty()) {
     const std::string boundary = fresh();
     MimeEntity mixed;
-    mixed.m_strHeader = MultipartHeader("mixed", boundary);
+    mixed.m_strHeader = MultipartHeader("mixed", boundary, eightBit);
     mixed.m_content = [boundary, inner = body, &parts](CWireWriter& out) {
       std::vector<MimeEntity> children{inner};
       for (const SharedPiece& piece : parts.m_attachmentPieces) children.push_back({"", nullptr, piece});
