@@ -24,8 +24,16 @@ std::string FooterBlock(const std::string& extras) {
   if (extras.empty()) return extras;
   std::size_t begin = 0;
   while (begin < extras.size() && extras[begin] == '\n') ++begin;
-  return "\n<pre style=\"white-space:pre-wrap;font-family:inherit\">" +
-         HtmlEscape(std::string_view(extras).substr(begin)) + "</pre>\n";
+  // Escaped lines joined by <br>: they wrap in every reader, also in those
+  // that drop style attributes, where a <pre> would run past the edge.
+  std::string block = "\n<div>";
+  std::string_view rest = std::string_view(extras).substr(begin);
+  while (!rest.empty() && rest.back() == '\n') rest.remove_suffix(1);
+  for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(end + 1)) {
+    block += HtmlEscape(rest.substr(0, end)) + "<br>\n";
+  }
+  block += HtmlEscape(rest) + "</div>\n";
+  return block;
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ TEST(MailPartsTest, HtmlWithPicturesAndAttachments) {
   EXPECT_TRUE(Holds(htmlText, "'http://x.cn/a.png'") && Holds(htmlText, "\"cid:keep\"") &&
               Holds(htmlText, "data:image/png;base64,AAAA"));
   EXPECT_TRUE(Holds(htmlText, "&lt;飞鸿信使&gt;"));
-  EXPECT_LT(htmlText.find("<pre"), htmlText.find("</body>"));
+  EXPECT_LT(htmlText.find("<div>"), htmlText.find("</body>"));
 
   // Each picture once, named by the Content-ID the HTML uses; not attached again.
   const auto& gif = parsed.m_parts[5];
