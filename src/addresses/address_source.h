@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "addresses/address_table.h"
 #include "message/merge_fields.h"
@@ -27,10 +28,15 @@ class CAddressSource {
 
   // Opens the list at `file` (native path); a ".csv" name (`name`, the code
   // page name from the settings) is read whole as a table. False with
-  // `error` in the code page.
-  bool Open(const std::filesystem::path& file, const std::string& name, std::string& error);
+  // `error` in the code page. `rowErrors` as CAddressTable::Read takes it.
+  bool Open(const std::filesystem::path& file, const std::string& name, std::string& error,
+            std::vector<std::string>* rowErrors = nullptr);
   // The next entry with recipients (empty lines are passed by); false at the end.
   bool Next(AddressEntry& entry);
+  // From the first entry again, for the next mail file: a table starts over,
+  // a plain list is opened anew (so a list fed through a pipe is read once
+  // per opening). False with `error` when the list cannot be opened.
+  bool Rewind(std::string& error);
   // The table, when the list is one; nullptr for a plain list.
   const CAddressTable* Table() const;
 

@@ -28,8 +28,13 @@ class CAddressTable {
   // Reads the whole table, converting UTF-8 to the code page. False, with
   // `error` in the code page naming the file or the row, when the file cannot
   // be read, has no header row or no address column, or a row's address cell
-  // is empty.
-  bool Read(const std::filesystem::path& file, std::string& error);
+  // is empty. With `rowErrors` (a look at every problem), a row without an
+  // address is left out and named there instead, and the rest is kept.
+  bool Read(const std::filesystem::path& file, std::string& error,
+            std::vector<std::string>* rowErrors = nullptr);
+  // The same for the file's bytes; `name` (code page) names it in errors.
+  bool Parse(std::string bytes, const std::string& name, std::string& error,
+             std::vector<std::string>* rowErrors = nullptr);
 
   const std::vector<std::string>& Titles() const { return m_titles; }
   const std::vector<TableRow>& Rows() const { return m_rows; }
@@ -46,6 +51,11 @@ class CAddressTable {
   int m_nName = -1;
   int m_nSubject = -1;
 };
+
+// The bytes of a table in the code page: without a UTF-8 byte-order mark
+// and converted when they are UTF-8 (the mark, or valid UTF-8 holding a
+// byte above 0x7F); otherwise taken as GBK, as they stand.
+std::string TableTextToCodePage(std::string bytes);
 
 // Splits CSV text (already in the code page) into records of cells by RFC
 // 4180: quoted cells may hold commas, doubled quotes and line breaks; CR LF,

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dispatch/footer.h"
+#include "dispatch/run_mail.h"
 #include "dispatch/run_report.h"
 #include "dispatch/run_tracker.h"
 #include "platform/clock.h"
@@ -23,9 +24,6 @@ struct Texts {
   std::string allSent = platform::FromUtf8("所有邮件已经发送成功.");
   std::string runFailed = platform::FromUtf8("邮件发送错误!\n");
   std::string sendError = platform::FromUtf8("发送错误!\n");
-  std::string noAddressFile = platform::FromUtf8("没有设置邮件地址列表文件.");
-  std::string cannotOpenAddressFile = platform::FromUtf8("无法打开邮件地址列表文件.");
-  std::string cannotOpenMailFile = platform::FromUtf8("无法打开邮件文件.");
   std::string cannotReturn = platform::FromUtf8("无法回到启动目录 <");
   std::string nowIn = platform::FromUtf8(">，工作目录已改为 <");
   std::string nowInEnd = platform::FromUtf8(">。");
@@ -85,16 +83,18 @@ void CBatchRun::Run() {
   } else {
     CMessageSender sender;
     m_pSender = &sender;
-    bool allSent = tracker.Start(m_startDir, source, m_bResume != 0, m_strError);
-    for (auto entry = entries.begin(); allSent && entry != entries.end(); ++entry) {
-      if (entry->m_bDirectory || entry->m_bSpecial || tracker.SkipFile()) continue;
+    CRunMail mail;
+    bool allSent = PrepareMail(mail, entries, source) &&
+                   tracker.Start(m_startDir, source, m_bResume != 0, m_strError);
+    for (std::size_t i = 0; allSent && i < mail.Mail().size(); ++i) {
+      if (tracker.SkipFile()) continue;
       // The pace and a stop come before the file counts as reached.
       if (!tracker.Ready()) {
         allSent = false;
         break;
       }
       ++m_nMailCount;
-      allSent = SendNativeMailFile(entry->m_native);
+      allSent = SendMailFile(mail, i, source);
     }
     sender.Finish();
     m_pSender = nullptr;
@@ -125,46 +125,58 @@ void CBatchRun::Run() {
   WriteReportLine();
 }
 
-bool CBatchRun::SendMailFile(std::string fileName) {
-  return SendNativeMailFile(platform::FindNativePath(fileName));
+bool CBatchRun::PrepareMail(CRunMail& mail, const std::vector<platform::DirEntry>& entries,
+                            const CMailSource& source) {
+  const std::filesystem::path list =
+      source.m_strAddressFile.empty() ? std::filesystem::path() : UnderStartDir(source.m_strAddressFile);
+  std::string error;
+  std::size_t reached = 0;
+  const bool ready = mail.Prepare(entries, {}, list, source,
+                                  [&](const RunProblem& problem, std::size_t index) {
+                                    error = problem.m_strText;
+                                    reached = index;
+                                    return false;
+                                  },
+                                  CRunMail::Scope());
+  if (ready) return true;
+  // Nothing was sent: the mail file the problem came with counts as reached.
+  m_nMailCount = static_cast<std::int32_t>(reached) + 1;
+  m_nAddressCount = 0;
+  return FailSending(error);
 }
 
-bool CBatchRun::SendNativeMailFile(const std::filesystem::path& file) {
-  const CMailSource source = m_host.TakeMailSource();
-  std::string body;
-  ReadNativeMailText(file, body);
-  if (!m_bMailTextRead) return FailSending(T().cannotOpenMailFile);
-  if (source.m_strAddressFile.empty()) return FailSending(T().noAddressFile);
-
-  platform::CTextFileReader list;
-  if (!list.OpenNative(UnderStartDir(source.m_strAddressFile))) {
-    return FailSending(T().cannotOpenAddressFile);
-  }
+bool CBatchRun::SendMailFile(CRunMail& mail, std::size_t index, const CMailSource& source) {
+  addresses::CAddressSource& list = mail.List();
+  // The list opened by the checks serves the first mail file, so that a
+  // list fed through a pipe is opened once for it.
+  if (std::string error; index > 0 && !list.Rewind(error)) return FailSending(error);
   m_nAddressCount = 0;
-  // CR LF line ends once, here: each session then gets a copy that its own
-  // conversion leaves as it is, so a large mail is held twice at most.
-  NormalizeLineEnds(body);
-  // One line at a time, each sent before the next is read, so that a list
+  const message::CMailTemplate& mailText = mail.Mail()[index].m_template;
+  const message::ComposeOptions options =
+      RunComposeOptions(source, m_host.TakeSmtpAccount().m_strMail);
+  // One entry at a time, each sent before the next is read, so that a list
   // fed through a pipe is sent as it arrives.
-  std::string line;
-  while (list.ReadLine(line)) {
-    std::string recipients = TrimWhiteSpace(line);
-    if (recipients.empty()) continue;
-    if (!SendMessage(std::move(recipients), source.m_strSubject, body)) return false;
+  addresses::AddressEntry entry;
+  while (list.Next(entry)) {
+    CMailItem item;
+    mailText.Compose(entry.m_pFields,
+                     entry.m_strSubject.empty() ? source.m_strSubject : entry.m_strSubject,
+                     options, item);
+    item.AddRecipientList(entry.m_strLine);
+    if (!SendMessage(item)) return false;
   }
   return true;
 }
 
-bool CBatchRun::SendMessage(std::string recipients, const std::string& subject,
-                            const std::string& body) {
+bool CBatchRun::SendMessage(CMailItem& item) {
   if (m_pTracker == nullptr) {
     ++m_nAddressCount;
-    return SendToRecipients(std::move(recipients), subject, body);
+    return SendItem(item);
   }
   if (m_pTracker->SkipMessage()) return true;
   if (!m_pTracker->Ready()) return false;
   ++m_nAddressCount;
-  if (!SendToRecipients(std::move(recipients), subject, body)) {
+  if (!SendItem(item)) {
     // The server took the message for the line's other recipients: a run
     // continued later must not send it again.
     if (m_bMessageTaken) m_pTracker->Accepted();
@@ -179,6 +191,10 @@ bool CBatchRun::SendToRecipients(std::string recipients, std::string subject, st
   item.AddRecipientList(std::move(recipients));
   item.m_strSubject = std::move(subject);
   item.m_strBody = std::move(body);
+  return SendItem(item);
+}
+
+bool CBatchRun::SendItem(CMailItem& item) {
   m_strError.clear();
   SmtpSessionLog log;
   const bool sent = m_pSender != nullptr ? m_pSender->Send(Target(), item, m_strError, &log)

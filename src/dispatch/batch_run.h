@@ -46,6 +46,8 @@ class CBatchHost {
 
 class CRunTracker;
 class CMessageSender;
+class CRunMail;
+class CMailItem;
 struct KeepGoingSummary;
 
 // What a keep-going run ("onerror"=1) came to, beside the error text.
@@ -66,10 +68,8 @@ class CBatchRun {
   // One run with m_bRetryFailed set: sends again what did not arrive, from
   // the newest record (the report page's 重发未送达).
   void RunRetryFailed();
-  // Sends one mail file of the working directory to every address line. The
-  // run passes the names the folder listing gave, as native paths.
-  bool SendMailFile(std::string fileName);
-  bool SendNativeMailFile(const std::filesystem::path& file);
+  // One plain message, outside the run's list: the recipients line, the
+  // subject and the body as given.
   bool SendToRecipients(std::string recipients, std::string subject, std::string body);
   void ReadMailText(std::string fileName, std::string& body);
   void ReadNativeMailText(const std::filesystem::path& file, std::string& body);
@@ -100,7 +100,7 @@ class CBatchRun {
 
  private:
   // Records `error` as the run's error, shows "发送错误!\n" with it, and
-  // returns false: the mail file or the address list could not be used.
+  // returns false: the mail files or the address list could not be used.
   bool FailSending(const std::string& error);
   // Plays a wave named relative to the start directory, or absolute.
   void PlayWave(const std::string& name);
@@ -111,9 +111,17 @@ class CBatchRun {
   // be and returns the text that says so; "" when all went well.
   std::string RestoreStartDir();
 
-  // Sends one address line, unless a continued run had sent it; false when
-  // it failed or a stop was asked for.
-  bool SendMessage(std::string recipients, const std::string& subject, const std::string& body);
+  // Loads the mail files and opens the list (CRunMail); on a problem shows
+  // it as FailSending does and returns false: nothing is sent.
+  bool PrepareMail(CRunMail& mail, const std::vector<platform::DirEntry>& entries,
+                   const CMailSource& source);
+  // Sends mail file `index` of `mail` to every entry of the list.
+  bool SendMailFile(CRunMail& mail, std::size_t index, const CMailSource& source);
+  // Sends one composed message, unless a continued run had sent it; false
+  // when it failed or a stop was asked for.
+  bool SendMessage(CMailItem& item);
+  // One session for `item`; the session's error in m_strError.
+  bool SendItem(CMailItem& item);
   // The keep-going run over the folder's entries; sets the outcome and the
   // error text and returns the final message's text.
   std::string RunKeepGoing(const std::vector<platform::DirEntry>& entries,
@@ -131,7 +139,7 @@ class CBatchRun {
   bool m_bStopped = false;
   RunOutcome m_outcome;
   unsigned int m_nSmtpPort = 0;  // 0: the account's port
-  bool m_bMailTextRead = false;
-  bool m_bMessageTaken = false;  // the server took the last message, whatever SendToRecipients said  // whether the last ReadMailText opened its file
+  bool m_bMailTextRead = false;  // whether the last ReadMailText opened its file
+  bool m_bMessageTaken = false;  // the server took the last message, whatever SendItem said
   std::filesystem::path m_startDir;  // as the system gave it; empty if unknown
 };

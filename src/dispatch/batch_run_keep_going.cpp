@@ -3,7 +3,9 @@
 #include <map>
 
 #include "dispatch/batch_run.h"
+#include "addresses/address_table.h"
 #include "dispatch/keep_going_run.h"
+#include "dispatch/run_mail.h"
 #include "dispatch/run_tracker.h"
 #include "dispatch/send_record.h"
 #include "dispatch/send_record_reader.h"
@@ -46,11 +48,8 @@ std::string CBatchRun::RunKeepGoing(const std::vector<platform::DirEntry>& entri
                                     const CMailSource& source) {
   CRunTracker& tracker = *m_pTracker;
   CSendRecord record;
-  CKeepGoingRun run(tracker, source, Target(), record,
-                    [this](const std::filesystem::path& file, std::string& body) {
-                      ReadNativeMailText(file, body);
-                      return m_bMailTextRead;
-                    });
+  CRunMail mail;
+  CKeepGoingRun run(tracker, source, Target(), record, mail);
   // A list of addresses never to send to that cannot be read would let the
   // run write to unsubscribed addresses: nothing is sent, and the journal of
   // an earlier run stays as it was.
@@ -58,31 +57,51 @@ std::string CBatchRun::RunKeepGoing(const std::vector<platform::DirEntry>& entri
     return FailKeepGoing(T().m_strNoExclusions);
   }
   std::map<std::string, std::vector<std::string>> again;
+  std::int64_t againCount = 0;
   if (m_bRetryFailed) {
     std::vector<RecordRow> rows;
     const std::filesystem::path newest = m_startDir.empty() ? std::filesystem::path()
                                                             : NewestRecord(m_startDir);
-    std::int64_t count = 0;
     if (!newest.empty() && ReadSendRecord(newest, rows)) {
       for (const RecordRow& row : rows) {
         if (!IsWorthRetrying(row.m_result)) continue;
         again[row.m_strMailFile].push_back(row.m_strRecipient);
-        ++count;
+        ++againCount;
       }
     }
-    if (count == 0) return FailKeepGoing(T().m_strNothingToRetry);
-    tracker.StartCounted(source, count);
-    run.LimitTo(std::move(again));
+    if (againCount == 0) return FailKeepGoing(T().m_strNothingToRetry);
   } else if (source.m_strAddressFile.empty()) {
     return FailKeepGoing(T().m_strNoAddressFile);
+  }
+  // Every check before the first message; a retry of a plain list needs no
+  // list (the record names the recipients), a table gives the rows' fields.
+  std::vector<std::string> names;
+  for (const auto& [name, lines] : again) names.push_back(name);
+  CMailSource checked = source;
+  if (m_bRetryFailed && !addresses::IsTableName(source.m_strAddressFile)) checked.m_strAddressFile.clear();
+  std::string problem;
+  const std::filesystem::path list =
+      checked.m_strAddressFile.empty() ? std::filesystem::path() : UnderStartDir(checked.m_strAddressFile);
+  CRunMail::Scope scope;
+  scope.m_pOnly = m_bRetryFailed ? &names : nullptr;
+  scope.m_bListWanted = !m_bRetryFailed;
+  if (!mail.Prepare(entries, {}, list, checked,
+                    [&problem](const RunProblem& found, std::size_t) {
+                      problem = found.m_strText;
+                      return false;
+                    },
+                    scope)) {
+    return FailKeepGoing(problem);
+  }
+  if (m_bRetryFailed) {
+    tracker.StartCounted(source, againCount);
+    run.LimitTo(std::move(again));
   } else if (std::string error; !tracker.Start(m_startDir, source, m_bResume != 0, error)) {
     return FailKeepGoing(error);
   }
 
   record.Open(m_startDir, platform::NowUtc());
-  const std::filesystem::path list =
-      source.m_strAddressFile.empty() ? std::filesystem::path() : UnderStartDir(source.m_strAddressFile);
-  const KeepGoingSummary summary = run.Run(entries, list);
+  const KeepGoingSummary summary = run.Run();
   // The journal goes once the run dealt with every message, whatever came of
   // them; before the record's flush to the disk, so that a run killed in
   // between leaves no journal of a finished run (the rows are written already).

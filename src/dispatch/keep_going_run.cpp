@@ -2,10 +2,10 @@
 
 #include <utility>
 
+#include "dispatch/run_mail.h"
 #include "dispatch/run_report.h"
 #include "dispatch/run_tracker.h"
 #include "platform/codepage.h"
-#include "platform/textfile.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ struct KeepGoingTexts {
   std::string m_strStopped = platform::FromUtf8(" 封邮件未能送达, 发送停止. ");
   std::string m_strUncertain = platform::FromUtf8(" (结果不明, 已重发)");
   std::string m_strCannotOpenMail = platform::FromUtf8("无法打开邮件文件.");
-  std::string m_strCannotOpenList = platform::FromUtf8("无法打开邮件地址列表文件.");
+  std::string m_strNotInTable = platform::FromUtf8("地址表中已没有这个地址");
 };
 
 const KeepGoingTexts& T() {
@@ -25,12 +25,12 @@ const KeepGoingTexts& T() {
 }  // namespace
 
 CKeepGoingRun::CKeepGoingRun(CRunTracker& tracker, const CMailSource& source, MessageTarget target,
-                             CSendRecord& record, MailReader readMail)
+                             CSendRecord& record, CRunMail& mail)
     : m_tracker(tracker),
       m_source(source),
       m_target(std::move(target)),
       m_record(record),
-      m_readMail(std::move(readMail)) {
+      m_mail(mail) {
   m_target.m_bKeepGoing = true;
 }
 
@@ -39,8 +39,7 @@ void CKeepGoingRun::LimitTo(std::map<std::string, std::vector<std::string>> line
   m_limit = std::move(lines);
 }
 
-KeepGoingSummary CKeepGoingRun::Run(const std::vector<platform::DirEntry>& entries,
-                                    const std::filesystem::path& addressList) {
+KeepGoingSummary CKeepGoingRun::Run() {
   // What the run continued here had queued: tried again with the rest.
   const CRunClock::Clock::time_point dueNow = m_tracker.Clock().Now() - kFirstRetryAfter;
   for (const JournalPending& pending : m_tracker.ResumedPending()) {
@@ -51,15 +50,21 @@ KeepGoingSummary CKeepGoingRun::Run(const std::vector<platform::DirEntry>& entri
     item.m_strMailFile = pending.m_strMailFile;
     item.m_mailFile = platform::FindNativePath(pending.m_strMailFile);
     item.m_recipients = entry.Recipients();
+    item.m_nRow = m_mail.RowOf(item.m_recipients.front().m_strAddress);
+    if (m_mail.List().Table() != nullptr && item.m_nRow == 0) {
+      // Without its row its fields would go out unfilled.
+      for (const MailRecipient& recipient : item.m_recipients) {
+        Final(item.m_strMailFile, recipient, RecipientResult::NotSent, T().m_strNotInTable, 0);
+      }
+      continue;
+    }
     item.m_replies.assign(item.m_recipients.size(), std::string());
     m_schedule.Add(std::move(item), dueNow);
   }
-  for (const platform::DirEntry& entry : entries) {
-    if (entry.m_bDirectory || entry.m_bSpecial) continue;
-    if (m_bLimited && m_limit.count(entry.m_strName) == 0) continue;
+  for (std::size_t i = 0; i < m_mail.Mail().size(); ++i) {
     if (!Ended() && m_tracker.SkipFile()) continue;
     if (!Ended() && !m_tracker.Ready()) m_summary.m_bStopped = true;
-    SendMailFile(entry, addressList);
+    SendMailFile(i);
   }
   // The retries come after a wait: no connection is held open through it.
   m_sender.Finish();
@@ -70,36 +75,48 @@ KeepGoingSummary CKeepGoingRun::Run(const std::vector<platform::DirEntry>& entri
   return m_summary;
 }
 
-void CKeepGoingRun::SendMailFile(const platform::DirEntry& entry,
-                                 const std::filesystem::path& addressList) {
+void CKeepGoingRun::SendMailFile(std::size_t index) {
   m_filter.BeginMailFile();
-  std::string body;
+  const std::string& name = m_mail.Mail()[index].m_strName;
   if (!Ended()) {
     ++m_summary.m_nMailCount;
     m_summary.m_nAddressCount = 0;
-    if (!m_readMail(entry.m_native, body)) EndRun(T().m_strCannotOpenMail);
-    NormalizeLineEnds(body);
   }
   if (m_bLimited) {
-    for (const std::string& line : m_limit[entry.m_strName]) SendLine(entry.m_strName, line, body);
+    // A line of the record names one recipient; with a table it goes with
+    // the row that holds its address.
+    for (const std::string& line : m_limit[name]) {
+      CMailItem parsed;
+      parsed.AddRecipientList(line);
+      const int row = m_mail.List().Table() == nullptr || parsed.Recipients().empty()
+                          ? 0
+                          : m_mail.RowOf(parsed.Recipients().front().m_strAddress);
+      if (m_mail.List().Table() != nullptr && row == 0) {
+        // Gone from the table since: its fields are not known any more.
+        for (const MailRecipient& recipient : parsed.Recipients()) {
+          Final(name, recipient, RecipientResult::NotSent, T().m_strNotInTable, 0);
+        }
+        continue;
+      }
+      SendLine(index, line, row);
+    }
     return;
   }
-  platform::CTextFileReader list;
-  if (!list.OpenNative(addressList)) {
-    if (!Ended()) EndRun(T().m_strCannotOpenList);
+  addresses::CAddressSource& list = m_mail.List();
+  if (std::string error; index > 0 && !list.Rewind(error)) {
+    if (!Ended()) EndRun(error);
     return;
   }
-  // One line at a time, each sent before the next is read: never held whole.
-  std::string line;
-  while (list.ReadLine(line)) {
-    std::string recipients = TrimWhiteSpace(line);
-    if (recipients.empty()) continue;
-    SendLine(entry.m_strName, recipients, body);
+  // One entry at a time, each sent before the next is read: a plain list is
+  // never held whole.
+  addresses::AddressEntry entry;
+  while (list.Next(entry)) {
+    SendLine(index, entry.m_strLine, entry.m_pFields != nullptr ? entry.m_nNumber : 0);
   }
 }
 
-void CKeepGoingRun::SendLine(const std::string& mailFile, const std::string& line,
-                             const std::string& body) {
+void CKeepGoingRun::SendLine(std::size_t index, const std::string& line, int row) {
+  const std::string& mailFile = m_mail.Mail()[index].m_strName;
   CMailItem parsed;
   parsed.AddRecipientList(line);
   if (!Ended() && m_tracker.SkipMessage()) {
@@ -136,17 +153,19 @@ void CKeepGoingRun::SendLine(const std::string& mailFile, const std::string& lin
     }
     return;
   }
-  Deliver(mailFile, body, std::move(toSend), 1, false);
+  Deliver(index, row, std::move(toSend), 1, false);
 }
 
-void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body,
-                            std::vector<MailRecipient> recipients, int attempts, bool uncertain) {
+void CKeepGoingRun::Deliver(std::size_t index, int row, std::vector<MailRecipient> recipients,
+                            int attempts, bool uncertain) {
+  const RunMailFile& mail = m_mail.Mail()[index];
+  const std::string& mailFile = mail.m_strName;
   CMailItem item;
+  mail.m_template.Compose(m_mail.Fields(row), m_mail.SubjectOf(row, m_source.m_strSubject),
+                          RunComposeOptions(m_source, m_target.m_account.m_strMail), item);
   for (const MailRecipient& recipient : recipients) {
     item.AddRecipient(recipient.m_strAddress, recipient.m_strName);
   }
-  item.m_strSubject = m_source.m_strSubject;
-  item.m_strBody = body;
   std::string error;
   SmtpSessionLog log;
   m_sender.Send(m_target, item, error, &log);
@@ -171,6 +190,7 @@ void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body
   RetryItem retry;
   retry.m_strMailFile = mailFile;
   retry.m_nAttempts = attempts;
+  retry.m_nRow = row;
   retry.m_bUncertain = uncertain;
   std::string lastReply;
   for (const RecipientVerdict& outcome : verdict.m_recipients) {
@@ -213,8 +233,6 @@ void CKeepGoingRun::Deliver(const std::string& mailFile, const std::string& body
 void CKeepGoingRun::RetryPhase() {
   CRunClock& clock = m_tracker.Clock();
   m_schedule.StartWindow(clock.Now(), m_source.m_nRetryMinutes);
-  std::string cachedFile;
-  std::string body;
   while (m_schedule.Waiting() > 0 && !Ended()) {
     const CRunClock::Clock::time_point due = m_schedule.NextDue();
     if (!m_schedule.WithinWindow(due)) break;
@@ -237,17 +255,15 @@ void CKeepGoingRun::RetryPhase() {
     }
     std::optional<RetryItem> item = m_schedule.TakeNext();
     if (!item) break;
-    if (item->m_strMailFile != cachedFile) {
-      cachedFile = item->m_strMailFile;
-      if (!m_readMail(item->m_mailFile, body)) {
-        EndRun(T().m_strCannotOpenMail);
-        m_schedule.Add(std::move(*item), clock.Now());
-        break;
-      }
-      NormalizeLineEnds(body);
+    const RunMailFile* mail = m_mail.FindMail(item->m_strMailFile);
+    if (mail == nullptr) {
+      // Queued by the run continued, for a mail file no longer in the folder.
+      EndRun(T().m_strCannotOpenMail);
+      m_schedule.Add(std::move(*item), clock.Now());
+      break;
     }
-    Deliver(item->m_strMailFile, body, std::move(item->m_recipients), item->m_nAttempts + 1,
-            item->m_bUncertain);
+    Deliver(static_cast<std::size_t>(mail - m_mail.Mail().data()), item->m_nRow,
+            std::move(item->m_recipients), item->m_nAttempts + 1, item->m_bUncertain);
   }
 }
 

@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "settings/mail_source.h"
 
 class CRunTracker;
+class CRunMail;
 
 struct KeepGoingSummary {
   std::int64_t m_nDelivered = 0;    // mail file x recipient
@@ -37,33 +37,31 @@ struct KeepGoingSummary {
 
 class CKeepGoingRun {
  public:
-  // Reads a mail file (native, relative to the working directory) into a
-  // body with its footer; false when it cannot be opened.
-  using MailReader = std::function<bool(const std::filesystem::path&, std::string&)>;
-
+  // `mail`: the mail files loaded and the list opened (CRunMail::Prepare).
   CKeepGoingRun(CRunTracker& tracker, const CMailSource& source, MessageTarget target,
-                CSendRecord& record, MailReader readMail);
+                CSendRecord& record, CRunMail& mail);
 
   // Addresses never to send to; false when the file cannot be read.
   bool LoadExclusions(const std::filesystem::path& file) { return m_filter.LoadExclusions(file); }
-  // Sends only these address lines, by mail file name, instead of the list.
+  // Sends only these address lines, by mail file name, instead of the list;
+  // with a table each goes with the fields of the row that holds its address.
   void LimitTo(std::map<std::string, std::vector<std::string>> lines);
 
-  // The run over the folder's entries, the address list at `addressList`.
-  KeepGoingSummary Run(const std::vector<platform::DirEntry>& entries,
-                       const std::filesystem::path& addressList);
+  // The run over the mail files and the list.
+  KeepGoingSummary Run();
 
  private:
   // Where the walk over the list stands: sending, or recording the rest as
   // not sent after the run ended.
   bool Ended() const { return m_summary.m_bFailed || m_summary.m_bStopped; }
-  void SendMailFile(const platform::DirEntry& entry, const std::filesystem::path& addressList);
-  // One address line of `mailFile`: filters its recipients, sends to the
-  // rest, records what became final and queues what may still arrive.
-  void SendLine(const std::string& mailFile, const std::string& line, const std::string& body);
+  void SendMailFile(std::size_t index);
+  // One address line of mail file `index`, with table row `row` (0: none):
+  // filters its recipients, sends to the rest, records what became final and
+  // queues what may still arrive.
+  void SendLine(std::size_t index, const std::string& line, int row);
   // One session to `recipients`; records and queues by the verdict.
-  void Deliver(const std::string& mailFile, const std::string& body,
-               std::vector<MailRecipient> recipients, int attempts, bool uncertain);
+  void Deliver(std::size_t index, int row, std::vector<MailRecipient> recipients, int attempts,
+               bool uncertain);
   void RetryPhase();
   void Final(const std::string& mailFile, const MailRecipient& recipient, RecipientResult result,
              const std::string& reply, int attempts, bool uncertain = false);
@@ -78,7 +76,7 @@ class CKeepGoingRun {
   MessageTarget m_target;
   CMessageSender m_sender;  // the run's connections (several messages each in modes 1-3)
   CSendRecord& m_record;
-  MailReader m_readMail;
+  CRunMail& m_mail;
   CRecipientFilter m_filter;
   CRetrySchedule m_schedule;
   CSendBackoff m_backoff;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dispatch/message_send.h"
+#include "dispatch/run_mail.h"  // RunProblem
 #include "message/mail_template.h"
 #include "settings/mail_source.h"
 #include "settings/smtp_account.h"
@@ -18,11 +19,6 @@
 
 // Above this size a message draws a warning.
 inline constexpr std::uint64_t kLargeMessageBytes = 10ull * 1024 * 1024;
-
-struct RunProblem {
-  std::string m_strText;  // code page, one line naming the mail file, the field or the row
-  bool m_bStopsRun = true;  // false: a warning (an empty cell, a large message)
-};
 
 // One message as it would go out.
 struct PreviewPage {

@@ -23,6 +23,7 @@ struct RetryItem {
   std::string m_strMailFile;  // as the folder listing named it (code page)
   std::filesystem::path m_mailFile;  // the same, native
   std::vector<MailRecipient> m_recipients;
+  int m_nRow = 0;  // the address table's row whose fields the message carries; 0: none
   std::vector<std::string> m_replies;  // the last reply per recipient
   int m_nAttempts = 1;
   bool m_bUncertain = false;  // an earlier try may have arrived (cut after the dot)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "addresses/address_table.h"
 #include "dispatch/run_report.h"
 #include "platform/codepage.h"
 #include "platform/dirs.h"
@@ -188,7 +189,14 @@ RunInputs ReadRunInputs(const std::filesystem::path& startDir, const CMailSource
       inputs.m_nTotal = kUnknownTotal;
       return inputs;
     }
-    CountAddressLines(list, lines);
+    if (addresses::IsTableName(source.m_strAddressFile)) {
+      // A table's rows, as the run reads them (a cell may hold line breaks).
+      addresses::CAddressTable table;
+      std::string error;
+      if (table.Read(list, error)) lines = static_cast<std::int64_t>(table.Rows().size());
+    } else {
+      CountAddressLines(list, lines);
+    }
   }
   inputs.m_nTotal = static_cast<std::int64_t>(inputs.m_files.size()) * lines;
   return inputs;

@@ -36,7 +36,7 @@ struct RunInputs {
   std::string m_strSubject;
   platform::FileStamp m_address;
   std::vector<MailFileStamp> m_files;  // in the order the run sends them
-  // Messages: files x non-blank address lines; kUnknownTotal when the list is
+  // Messages: files x non-blank address lines (or a table's rows); kUnknownTotal when the list is
   // no regular file (a pipe is read once, by the run itself).
   std::int64_t m_nTotal = 0;
   bool operator==(const RunInputs&) const = default;

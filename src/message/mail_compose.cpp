@@ -24,8 +24,16 @@ std::string FooterBlock(const std::string& extras) {
   if (extras.empty()) return extras;
   std::size_t begin = 0;
   while (begin < extras.size() && extras[begin] == '\n') ++begin;
-  return "\n<pre style=\"white-space:pre-wrap;font-family:inherit\">" +
-         HtmlEscape(std::string_view(extras).substr(begin)) + "</pre>\n";
+  // Escaped lines joined by <br>: they wrap in every reader, also in those
+  // that drop style attributes, where a <pre> would run past the edge.
+  std::string block = "\n<div>";
+  std::string_view rest = std::string_view(extras).substr(begin);
+  while (!rest.empty() && rest.back() == '\n') rest.remove_suffix(1);
+  for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(end + 1)) {
+    block += HtmlEscape(rest.substr(0, end)) + "<br>\n";
+  }
+  block += HtmlEscape(rest) + "</div>\n";
+  return block;
 }
 
 }  // namespace
@@ -78,6 +86,10 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
   } else {
     textPart = TextPart(PlainText(row, extras), "plain", mime::kCharset, false);
   }
+  // A text part with bytes beyond ASCII that goes as 8bit makes every
+  // multipart around it 8bit.
+  const bool eightBit = textPart.find("Content-Transfer-Encoding: 8bit") != std::string::npos &&
+                        mime::HasNonAscii(textPart);
   auto fresh = [&textPart]() {
     std::string boundary = MakeBoundary();
     while (textPart.find(boundary) != std::string::npos) boundary = MakeBoundary();
@@ -92,7 +104,7 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
     html.m_shared = std::make_shared<const std::string>(std::move(htmlPart));
     const std::string boundary = fresh();
     MimeEntity alternative;
-    alternative.m_strHeader = MultipartHeader("alternative", boundary);
+    alternative.m_strHeader = MultipartHeader("alternative", boundary, eightBit);
     alternative.m_content = [boundary, text = body, html](CWireWriter& out) {
       out.Multipart(boundary, {text, html});
     };
@@ -102,7 +114,7 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
   if (!parts.m_picturePieces.empty()) {
     const std::string boundary = fresh();
     MimeEntity related;
-    related.m_strHeader = MultipartHeader("related", boundary);
+    related.m_strHeader = MultipartHeader("related", boundary, eightBit);
     related.m_content = [boundary, inner = body, &parts](CWireWriter& out) {
       std::vector<MimeEntity> children{inner};
       for (const SharedPiece& piece : parts.m_picturePieces) children.push_back({"", nullptr, piece});
@@ -113,7 +125,7 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
   if (!parts.m_attachmentPieces.empty()) {
     const std::string boundary = fresh();
     MimeEntity mixed;
-    mixed.m_strHeader = MultipartHeader("mixed", boundary);
+    mixed.m_strHeader = MultipartHeader("mixed", boundary, eightBit);
     mixed.m_content = [boundary, inner = body, &parts](CWireWriter& out) {
       std::vector<MimeEntity> children{inner};
       for (const SharedPiece& piece : parts.m_attachmentPieces) children.push_back({"", nullptr, piece});

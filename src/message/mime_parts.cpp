@@ -318,10 +318,11 @@ std::vector<SharedPiece> CWireWriter::Finish() {
   return std::move(m_pieces);
 }
 
-std::string MultipartHeader(std::string_view kind, const std::string& boundary) {
+std::string MultipartHeader(std::string_view kind, const std::string& boundary, bool eightBit) {
   std::string header = "Content-Type: multipart/";
   header.append(kind);
   header += ";\r\n boundary=\"" + boundary + "\"\r\n";
+  if (eightBit) header += "Content-Transfer-Encoding: 8bit\r\n";
   return header;
 }
 

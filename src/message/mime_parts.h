@@ -87,7 +87,11 @@ class CWireWriter {
   std::vector<SharedPiece> m_pieces;
 };
 
-// The Content-Type header of a multipart with its boundary, ending in CR LF.
-std::string MultipartHeader(std::string_view kind, const std::string& boundary);
+// The Content-Type header of a multipart with its boundary, ending in CR LF;
+// with `eightBit` (a part inside goes as 8bit), followed by the
+// Content-Transfer-Encoding line that says so, as a multipart may only be
+// labelled 7bit (the default), 8bit or binary.
+std::string MultipartHeader(std::string_view kind, const std::string& boundary,
+                            bool eightBit = false);
 
 }  // namespace message

@@ -35,6 +35,11 @@ void CMailSource::ReadSettings() {
   if (m_nMaxErrors <= 0) m_nMaxErrors = kDefaultMaxErrors;
   m_strExcludeFile.clear();
   file.ReadString(kSection, "exclude", m_strExcludeFile);
+  m_strUnsubscribe.clear();
+  file.ReadString(kSection, "unsubscribe", m_strUnsubscribe);
+  m_bAdvert = 0;
+  file.ReadInt(kSection, "advert", m_bAdvert);
+  if (m_bAdvert != 1) m_bAdvert = 0;
 }
 
 void CMailSource::WriteSettings() const {
@@ -47,4 +52,6 @@ void CMailSource::WriteSettings() const {
   file.WriteInt(kSection, "retry", m_nRetryMinutes);
   file.WriteInt(kSection, "maxerrors", m_nMaxErrors);
   file.WriteString(kSection, "exclude", m_strExcludeFile);
+  file.WriteString(kSection, "unsubscribe", m_strUnsubscribe);
+  file.WriteInt(kSection, "advert", m_bAdvert);
 }

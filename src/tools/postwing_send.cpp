@@ -6,12 +6,16 @@
 // did not arrive, 1 when the run ended on a failure and 3 when it was stopped.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <exception>
 #include <optional>
 #include <string>
 
 #include "dispatch/batch_run.h"
+#include "platform/dirs.h"
+#include "postwing_send_look.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/sound.h"
@@ -22,7 +26,7 @@
 namespace {
 
 const char kUsage[] =
-    "用法: postwing-send [--resume | --retry-failed] [--help]\n"
+    "用法: postwing-send [--resume | --retry-failed | --check | --test ADDRESS [--row N]] [--help]\n"
     "\n"
     "在当前工作目录中按 ini/Stmp.Ini 的设置发送一次邮件: 邮件目录中的每个文件\n"
     "发送给邮件地址列表文件的每一行, 与 \"立即发送邮件\" 按钮相同, 不打开窗口。\n"
@@ -40,6 +44,37 @@ const char kUsage[] =
     "                  every mail file x recipient that was 暂时失败 or 未发送 (not\n"
     "                  被拒收), with the current settings and mail files; the run\n"
     "                  keeps a record of its own.\n"
+    "  --check         发送前检查: every check the run makes before its first message,\n"
+    "                  for every mail file x row, printed one per line, then the\n"
+    "                  warnings (提醒: an empty cell, a message over 10 MB); nothing\n"
+    "                  is sent. Exit 0 when nothing would stop the run, 1 otherwise.\n"
+    "  --test ADDRESS  发送测试邮件: the first mail file, merged with row N of the\n"
+    "  [--row N]       address list (default 1), to ADDRESS only; no journal, record\n"
+    "                  or report line. Exit 0 when the server took it, 1 otherwise.\n"
+    "\n"
+    "邮件 / the mail files:\n"
+    "  name.txt        plain text (GBK), sent as it always was\n"
+    "  name.htm(l)     HTML mail with a text part made from it; pictures it names by a\n"
+    "                  relative path (<img src=\"name/logo.png\">) travel inside the\n"
+    "                  message; http: and https: addresses stay links\n"
+    "  name/           the folder named like a mail file without its extension holds\n"
+    "                  its attachments (every plain file, in name order); it is no mail\n"
+    "地址列表 / the address list:\n"
+    "  a .txt list     one line per message, addresses separated by \";\",\n"
+    "                  \"name<address>\" for a display name; no field is replaced\n"
+    "  a .csv table    Excel/WPS \"另存为 CSV\" (GBK or UTF-8): a header row, one message\n"
+    "                  per row; the address column is titled 邮箱, 电子邮件, 邮件地址,\n"
+    "                  邮件, Email, E-mail or Mail (else the first column with an @);\n"
+    "                  姓名/Name gives the display name, 主题/Subject a row's own subject\n"
+    "  {{列名}}         in the subject, the mail text and the unsubscribe address:\n"
+    "                  that row's cell of the column so titled (blanks ignored). A\n"
+    "                  field the table lacks, a row without address or a mail file,\n"
+    "                  picture or attachment that cannot be read stops the run before\n"
+    "                  it sends; an empty cell is replaced by nothing.\n"
+    "  unsubscribe=U   [maildir]: an https address for List-Unsubscribe (may hold\n"
+    "                  fields, {{邮箱}}); every message names mailto:sender as well\n"
+    "  advert=1        [maildir]: 商业广告邮件: \"(广告)\" before the subject and a line\n"
+    "                  on how to refuse further mail\n"
     "\n"
     "Messages are printed to standard output (UTF-8), each followed by an empty\n"
     "line; on a terminal, standard error shows the progress (第 i / N 封 · 已送达 a\n"
@@ -83,6 +118,8 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3;
 constexpr int kExitUndelivered = 4;
+// --row beyond this is no row of any list.
+constexpr long kMaxRow = 100000000;
 // The progress line is redrawn at most this often.
 constexpr std::chrono::milliseconds kProgressRedraw{100};
 
@@ -185,19 +222,73 @@ class CHeadlessHost : public CBatchHost {
   CSoundSettings m_sound;
 };
 
+// The command line: at most one way to run, or a look before it.
+struct Command {
+  bool m_bHelp = false;
+  bool m_bResume = false;
+  bool m_bRetryFailed = false;
+  bool m_bCheck = false;
+  std::string m_strTestAddress;  // --test ADDRESS
+  int m_nRow = 1;                // --row N
+};
+
+bool ParseCommand(int argc, char** argv, Command& command) {
+  bool rowGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if ((arg == "--help" || arg == "-h") && argc == 2) {
+      command.m_bHelp = true;
+    } else if (arg == "--resume" && argc == 2) {
+      command.m_bResume = true;
+    } else if (arg == "--retry-failed" && argc == 2) {
+      command.m_bRetryFailed = true;
+    } else if (arg == "--check" && argc == 2) {
+      command.m_bCheck = true;
+    } else if (arg == "--test" && i + 1 < argc && command.m_strTestAddress.empty()) {
+      command.m_strTestAddress = argv[++i];
+      if (command.m_strTestAddress.empty()) return false;
+    } else if (arg == "--row" && i + 1 < argc && !rowGiven) {
+      rowGiven = true;
+      char* end = nullptr;
+      const long row = std::strtol(argv[++i], &end, 10);
+      if (end == argv[i] || *end != '\0' || row < 1 || row > kMaxRow) return false;
+      command.m_nRow = static_cast<int>(row);
+    } else {
+      return false;
+    }
+  }
+  // --row only goes with --test.
+  return !rowGiven || !command.m_strTestAddress.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  const bool resume = argc == 2 && std::strcmp(argv[1], "--resume") == 0;
-  const bool retryFailed = argc == 2 && std::strcmp(argv[1], "--retry-failed") == 0;
-  if (argc != 1 && !resume && !retryFailed) {
+  Command command;
+  if (!ParseCommand(argc, argv, command)) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
+  if (command.m_bHelp) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command.m_bCheck || !command.m_strTestAddress.empty()) {
+    try {
+      CMailSource source;
+      source.ReadSettings();
+      CSmtpAccount account;
+      account.ReadSettings();
+      const std::filesystem::path startDir = platform::WorkingDirPath();
+      if (command.m_bCheck) return CheckRunFromSettings(source, account, startDir);
+      return SendTestFromSettings(source, account, startDir, command.m_strTestAddress, command.m_nRow);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "postwing-send: %s\n", e.what());
+      return kExitFailed;
+    }
+  }
+  const bool resume = command.m_bResume;
+  const bool retryFailed = command.m_bRetryFailed;
   try {
     platform::CatchStopRequests(RequestStop);
     CHeadlessHost host;

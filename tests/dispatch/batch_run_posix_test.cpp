@@ -32,7 +32,7 @@ TEST_F(BatchRunTest, UnusableInputsShowTheSendErrorFirst) {
   const Case cases[] = {
       {"mail", "", "没有设置邮件地址列表文件."},
       {"mail", "nowhere.txt", "无法打开邮件地址列表文件."},
-      {"broken", "list.txt", "无法打开邮件文件."},
+      {"broken", "list.txt", "邮件文件 dangling 无法读取。"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.error);

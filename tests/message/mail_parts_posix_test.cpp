@@ -6,6 +6,7 @@
 #include "message/mail_template.h"
 #include "message/parsed_parts.h"
 #include "platform/codepage.h"
+#include "smtp/mime_header.h"
 #include "support/temp_dir.h"
 
 namespace message {
@@ -53,19 +54,22 @@ ParsedMessage ComposeAndParse(const testsupport::CTempDir& dir, const std::strin
   // part shorter), 8bit lines within 998 bytes.
   bool inHeader = true;
   bool base64 = false;
+  bool eightBit = false;  // the part being read goes as 8bit
+  bool eightBitBytes = false;  // some 8bit part holds bytes beyond ASCII
   std::size_t lastLength = 76;
   for (std::size_t at = 0, end; (end = wire.find("\r\n", at)) != std::string::npos; at = end + 2) {
     const std::string line = wire.substr(at, end - at);
     if (line.starts_with("--=_pw_")) {
       EXPECT_TRUE(at >= 2 && wire.compare(at - 2, 2, "\r\n") == 0);
       inHeader = true;
-      base64 = false;
+      base64 = eightBit = false;
       lastLength = 76;
       continue;
     }
     if (inHeader) {
       EXPECT_LE(line.size(), 78u) << line;
       if (line == "Content-Transfer-Encoding: base64") base64 = true;
+      if (line == "Content-Transfer-Encoding: 8bit") eightBit = true;
       if (line.empty()) inHeader = false;
     } else if (base64) {
       EXPECT_EQ(lastLength, 76u) << "a short base64 line before the last";
@@ -73,8 +77,13 @@ ParsedMessage ComposeAndParse(const testsupport::CTempDir& dir, const std::strin
       lastLength = line.size();
     } else {
       EXPECT_LE(line.size(), 998u);
+      eightBitBytes = eightBitBytes || (eightBit && mime::HasNonAscii(line));
     }
   }
+  // A multipart may only be labelled 7bit (by default) or 8bit: 8bit when a
+  // part inside is.
+  EXPECT_EQ(item.m_strContentHeader.find("Content-Transfer-Encoding: 8bit") != std::string::npos,
+            eightBitBytes);
   EXPECT_EQ(wire.find('\n'), wire.find("\r\n") + 1);
   EXPECT_EQ(wire.substr(wire.size() - 2), "\r\n");
   ParsedMessage parsed = testsupport::ParseWithPython(wire, dir.Path());
@@ -130,7 +139,7 @@ TEST(MailPartsTest, HtmlWithPicturesAndAttachments) {
   EXPECT_TRUE(Holds(htmlText, "'http://x.cn/a.png'") && Holds(htmlText, "\"cid:keep\"") &&
               Holds(htmlText, "data:image/png;base64,AAAA"));
   EXPECT_TRUE(Holds(htmlText, "&lt;飞鸿信使&gt;"));
-  EXPECT_LT(htmlText.find("<pre"), htmlText.find("</body>"));
+  EXPECT_LT(htmlText.find("<div>"), htmlText.find("</body>"));
 
   // Each picture once, named by the Content-ID the HTML uses; not attached again.
   const auto& gif = parsed.m_parts[5];

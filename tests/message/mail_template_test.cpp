@@ -155,7 +155,7 @@ TEST(MailTemplateHtmlTest, LoadFailuresNameWhatIsMissing) {
     dir.WriteFile(c.file, c.html);
     CMailTemplate mail;
     std::string error;
-    EXPECT_FALSE(mail.Load(dir.Path() / c.file, error)) << c.file;
+    EXPECT_FALSE(mail.Load(dir.Path() / std::filesystem::u8path(c.file), error)) << c.file;
     EXPECT_EQ(platform::ToUtf8(error), c.error);
   }
 }
@@ -183,7 +183,7 @@ TEST(MailTemplateHtmlTest, PreviewTextsInTheCodePage) {
   // The preview's HTML names the picture by its own address, to be shown from the folder.
   EXPECT_EQ(mail.HtmlFor(&row, options),
             FromUtf8("<meta charset=\"utf-8\"><body><p>你好 李&amp;</p><img src=\"p/i.png\">") +
-                "\n<pre style=\"white-space:pre-wrap;font-family:inherit\">F&lt;&gt;\n</pre>\n</body>");
+                "\n<div>F&lt;&gt;</div>\n</body>");
 }
 
 TEST(UnsubscribeTest, HeaderLines) {

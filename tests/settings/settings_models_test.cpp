@@ -52,7 +52,7 @@ TEST_F(SettingsModels, FirstSaveOfEachModelCreatesItsSection) {
   const std::string maildir =
       "[maildir]\r\nmaildir=/home/u/\xD3\xCA\xBC\xFE\r\naddress=addr.txt\r\n"
       "mailsubject=\xC4\xE3\xBA\xC3\r\nrate=30\r\nonerror=0\r\nretry=30\r\n"
-      "maxerrors=10\r\nexclude=\r\n";
+      "maxerrors=10\r\nexclude=\r\nunsubscribe=\r\nadvert=0\r\n";
   EXPECT_EQ(Stored(), smtp + maildir);
 
   CTimerSettings timer;
@@ -226,12 +226,15 @@ TEST_F(SettingsModels, KeepGoingKeysReadWithTheirDefaults) {
     const char* stored;
     std::int32_t onError, retry, maxErrors;
     const char* exclude;
+    const char* unsubscribe = "";
+    std::int32_t advert = 0;
   };
   const Row rows[] = {
       {"[maildir]\r\nrate=3\r\n", 0, 30, 10, ""},
-      {"[maildir]\r\nonerror=1\r\nretry=0\r\nmaxerrors=0\r\n", 1, 0, 10, ""},
-      {"[maildir]\r\nonerror=2\r\nretry=-5\r\nmaxerrors=3\r\nexclude=ini/bad.txt\r\n", 0, 0,
-       3, "ini/bad.txt"},
+      {"[maildir]\r\nonerror=1\r\nretry=0\r\nmaxerrors=0\r\nadvert=1\r\n", 1, 0, 10, "", "", 1},
+      {"[maildir]\r\nonerror=2\r\nretry=-5\r\nmaxerrors=3\r\nexclude=ini/bad.txt\r\nadvert=2\r\n"
+       "unsubscribe=https://x.cn/u?m={{Email}}\r\n",
+       0, 0, 3, "ini/bad.txt", "https://x.cn/u?m={{Email}}", 0},
       {"[maildir]\r\nonerror=1\r\nretry=\r\nmaxerrors=\r\n", 1, 30, 10, ""},
   };
   for (const Row& row : rows) {
@@ -239,10 +242,14 @@ TEST_F(SettingsModels, KeepGoingKeysReadWithTheirDefaults) {
     CMailSource source;
     source.m_nOnError = 1;
     source.m_strExcludeFile = "old";
+    source.m_strUnsubscribe = "old";
+    source.m_bAdvert = 1;
     source.ReadSettings();
     EXPECT_EQ(source.m_nOnError, row.onError) << row.stored;
     EXPECT_EQ(source.m_nRetryMinutes, row.retry) << row.stored;
     EXPECT_EQ(source.m_nMaxErrors, row.maxErrors) << row.stored;
     EXPECT_EQ(source.m_strExcludeFile, row.exclude) << row.stored;
+    EXPECT_EQ(source.m_strUnsubscribe, row.unsubscribe) << row.stored;
+    EXPECT_EQ(source.m_bAdvert, row.advert) << row.stored;
   }
 }

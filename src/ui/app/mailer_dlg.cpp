@@ -100,6 +100,7 @@ bool CMailerDlg::Create(wxWindow* parent) {
   Bind(wxEVT_CLOSE_WINDOW, &CMailerDlg::OnClose, this);
   m_runs.m_onRunning = [this](bool running) { ShowRunning(running); };
   m_runs.m_onProgress = [this](const RunProgress& progress) { ShowRunProgress(progress); };
+  m_runs.m_onTestSending = [this](bool sending) { ShowTestSending(sending); };
   // Another program can ask for the window too (the tray's show command),
   // where the toolkit lets it.
   AcceptShowWindowMessage(WM_OpenTtask);
@@ -156,6 +157,8 @@ void CMailerDlg::CreatePages() {
   m_pages.m_pSmtp->Create(this);
   m_pages.m_pSource = new CSourcePage;
   m_pages.m_pSource->Create(this);
+  m_pages.m_pSource->m_onPreview = [this] { m_preview.ShowPreview(); };
+  m_pages.m_pSource->m_onTestSend = [this] { m_preview.TestSendFirst(); };
   m_pages.m_pSound = new CSoundPage;
   m_pages.m_pSound->Create(this);
   m_pages.m_pTimer = new CTimerPage;
@@ -398,13 +401,7 @@ void CMailerDlg::OnRetryFailed() {
 void CMailerDlg::ShowRunning(bool running) {
   m_btnSendNow->SetLabel(running ? StopLabel() : SendNowLabel());
   // During a run the stop button is the one control that takes input.
-  m_tree->Enable(!running);
-  const CMailerPages& p = m_pages;
-  for (wxWindow* page : std::initializer_list<wxWindow*>{p.m_pBanner, p.m_pSmtp, p.m_pSource,
-                                                         p.m_pSound, p.m_pTimer, p.m_pReport,
-                                                         p.m_pHelp, p.m_pVersion}) {
-    if (page != nullptr) page->Enable(!running);
-  }
+  EnablePages(!running);
   m_runText->Show(running);
   m_runGauge->Show(running);
   if (running) {
@@ -412,6 +409,26 @@ void CMailerDlg::ShowRunning(bool running) {
     m_runGauge->SetValue(0);
     return;
   }
+  EndIfAskedToEnd();
+}
+
+void CMailerDlg::ShowTestSending(bool sending) {
+  EnablePages(!sending);
+  m_btnSendNow->Enable(!sending);
+  if (!sending) EndIfAskedToEnd();
+}
+
+void CMailerDlg::EnablePages(bool enable) {
+  m_tree->Enable(enable);
+  const CMailerPages& p = m_pages;
+  for (wxWindow* page : std::initializer_list<wxWindow*>{p.m_pBanner, p.m_pSmtp, p.m_pSource,
+                                                         p.m_pSound, p.m_pTimer, p.m_pReport,
+                                                         p.m_pHelp, p.m_pVersion}) {
+    if (page != nullptr) page->Enable(enable);
+  }
+}
+
+void CMailerDlg::EndIfAskedToEnd() {
   if (m_nEndAfterRun != 0) {
     const int result = m_nEndAfterRun;
     m_nEndAfterRun = 0;

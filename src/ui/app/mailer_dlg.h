@@ -13,6 +13,7 @@
 #include <wx/font.h>
 #include <wx/iconbndl.h>
 
+#include "ui/app/preview_actions.h"
 #include "ui/app/schedule_tray.h"
 #include "ui/app/window_batch_host.h"
 #include "ui/pages/timer_page.h"
@@ -149,6 +150,12 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
   void OnClose(wxCloseEvent& event);
   // A run starts or ends: the strip, the button and what takes input.
   void ShowRunning(bool running);
+  // A test send starts or ends: nothing takes input meanwhile.
+  void ShowTestSending(bool sending);
+  // The tree and every page take input, or none of them does.
+  void EnablePages(bool enable);
+  // Ends the dialog once a run or a test send is over, if it was asked to.
+  void EndIfAskedToEnd();
   void ShowRunProgress(const RunProgress& progress);
   // Sizes the run's line to its text within the strip.
   void FitRunText();
@@ -164,6 +171,7 @@ class CMailerDlg : public wxDialog, public CScheduleSwitch {
 
   CLinkOpener& m_opener;
   CWindowBatchHost m_runs;
+  CPreviewActions m_preview{*this, m_runs};
   // Made once the timer page exists.
   std::unique_ptr<CDailySchedule> m_pSchedule;
   CTrayIcon m_tray{*this, [this] { EndDialogWith(wxID_CANCEL); }};

@@ -1,10 +1,13 @@
 #include "ui/app/window_batch_host.h"
 
 #include <exception>
+#include <filesystem>
 
 #include <wx/evtloop.h>
 #include <wx/window.h>
 
+#include "platform/codepage.h"
+#include "platform/dirs.h"
 #include "platform/net.h"
 #include "platform/sound.h"
 #include "ui/app/mailer_dlg.h"
@@ -71,6 +74,31 @@ bool CWindowBatchHost::Start(int showResult, RunKind kind) {
   m_bRunning = false;
   if (m_onRunning) m_onRunning(false);
   return true;
+}
+
+bool CWindowBatchHost::RunTestSend(const std::function<void()>& send) {
+  if (m_bRunning) return false;
+  m_bRunning = true;
+  if (m_onTestSending) m_onTestSending(true);
+  try {
+    CLiveWaits waits;
+    send();
+  } catch (const std::exception& e) {
+    AppMessageBox(wxString::FromUTF8("邮件发送错误!\n") + wxString::FromUTF8(e.what()),
+                  wxOK | wxICON_EXCLAMATION, &m_window);
+  }
+  m_bRunning = false;
+  if (m_onTestSending) m_onTestSending(false);
+  return true;
+}
+
+MessageTarget CWindowBatchHost::Target() {
+  MessageTarget target;
+  target.m_account = TakeSmtpAccount();
+  target.m_nPort = m_nSmtpPort;
+  const std::filesystem::path startDir = platform::WorkingDirPath();
+  target.m_strStartDir = startDir.empty() ? std::string() : platform::PathToCodePage(startDir);
+  return target;
 }
 
 void CWindowBatchHost::ReloadMailSource() { m_pages.m_pSource->LoadSettings(); }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dispatch/batch_run.h"
+#include "dispatch/message_send.h"
 
 class wxWindow;
 struct CMailerPages;
@@ -30,12 +31,22 @@ class CWindowBatchHost : public CBatchHost {
   // run is in progress; false when none started.
   bool RunRetryFailed();
   bool IsRunning() const { return m_bRunning; }
+  // Runs `send` (one test message) on the window's thread with the waits of
+  // a run, but as no run: no cues, journal, record, report line or strip.
+  // No run starts meanwhile; false, without calling it, while one is in
+  // progress.
+  bool RunTestSend(const std::function<void()>& send);
+  // Where a message of the window goes: the SMTP page's account as its
+  // controls hold it now, the window's port, the working directory.
+  MessageTarget Target();
   // Asks the run in progress to stop (a second request: at once).
   void RequestStop() { m_stop.Request(); }
 
   // Called when a run starts and ends, and with its progress.
   std::function<void(bool running)> m_onRunning;
   std::function<void(const RunProgress&)> m_onProgress;
+  // Called when a test send starts and ends.
+  std::function<void(bool sending)> m_onTestSending;
 
   void ReloadMailSource() override;
   CMailSource TakeMailSource() override;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
@@ -21,34 +22,45 @@
 
 namespace {
 
-// One framed row: a group box with an edit and, at its right, a "..." button.
+// The page's right edge: the pane's width less the margin the left has.
+constexpr int kPageRight = 222;
+// Framed rows: a group box with an edit and, at its right, a "..." button.
+// Right of the frames stands a column with 预览, 发送测试邮件 and 商业广告邮件,
+// one beside each frame.
 constexpr int kGroupX = 8;
-constexpr int kGroupW = 172;
-constexpr int kGroupH = 32;
+constexpr int kGroupH = 28;
 constexpr int kEditX = 16;
-constexpr int kEditW = 128;
 constexpr int kEditH = 13;
-constexpr int kButtonX = 148;
 constexpr int kButtonW = 24;
+constexpr int kColumnMinW = 56;
+constexpr int kColumnGap = 6;
 // Rows top to bottom: address list, mail folder, subject.
-constexpr int kAddressY = 6;
-constexpr int kFolderY = 42;
-constexpr int kSubjectY = 78;
-constexpr int kEditDy = 14;
+constexpr int kAddressY = 4;
+constexpr int kFolderY = 34;
+constexpr int kSubjectY = 64;
+constexpr int kEditDy = 12;
 // The rows under the groups: a label at the left, its control at kFieldX.
-// Pace, what a failure does, the retry time, the exclusion list.
-constexpr int kRateY = 116;
-constexpr int kOnErrorY = 135;
-constexpr int kRetryY = 154;
-constexpr int kExcludeY = 173;
+// Pace, what a failure does, the retry time, the exclusion list, the
+// unsubscribe address.
+constexpr int kRateY = 96;
+constexpr int kOnErrorY = 115;
+constexpr int kRetryY = 134;
+constexpr int kExcludeY = 153;
+constexpr int kUnsubscribeY = 172;
 constexpr int kRowLabelH = 10;
 constexpr int kLabelDy = 2;
 constexpr int kFieldX = 70;
 constexpr int kSpinW = 60;
-constexpr int kRowRight = kGroupX + kGroupW;
 constexpr int kUnitGap = 4;
 // The largest retry time the page takes, in minutes (a week).
 constexpr int kMaxRetryMinutes = 7 * 24 * 60;
+
+// Puts `window` at its best height (at least `minHeight`), centred on the
+// row that starts at `top` and is `rowHeight` high.
+void CentreOnRow(wxWindow* window, int x, int top, int rowHeight, int width, int minHeight) {
+  const int height = std::max(window->GetBestSize().y, minHeight);
+  window->SetSize(x, top + (rowHeight - height) / 2, width, height);
+}
 
 }  // namespace
 
@@ -60,39 +72,63 @@ bool CSourcePage::Create(wxWindow* parent, wxWindowID id) {
   UseDialogColour(this);
   auto at = [this](int x, int y) { return wxDLG_UNIT(this, wxPoint(x, y)); };
   auto size = [this](int w, int h) { return wxDLG_UNIT(this, wxSize(w, h)); };
+  const int right = at(kPageRight, 0).x;
+  const int editH = size(0, kEditH).y;
+
+  // The column right of the frames is as wide as its widest control needs.
+  m_btnPreview = new wxButton(this, 1015, wxString::FromUTF8("预览"));
+  m_btnTestSend = new wxButton(this, 1016, wxString::FromUTF8("发送测试邮件"));
+  m_checkAdvert = new wxCheckBox(this, 1013, wxString::FromUTF8("商业广告邮件"));
+  int columnW = size(kColumnMinW, 0).x;
+  for (wxWindow* w : {static_cast<wxWindow*>(m_btnPreview), static_cast<wxWindow*>(m_btnTestSend),
+                      static_cast<wxWindow*>(m_checkAdvert)}) {
+    columnW = std::max(columnW, w->GetBestSize().x);
+  }
+  const int columnX = right - columnW;
+  const int groupRight = columnX - size(kColumnGap, 0).x;
+  auto editTop = [&](int groupY) { return at(0, groupY + kEditDy).y; };
+  CentreOnRow(m_btnPreview, columnX, editTop(kAddressY), editH, columnW, 0);
+  CentreOnRow(m_btnTestSend, columnX, editTop(kFolderY), editH, columnW, 0);
+  CentreOnRow(m_checkAdvert, columnX, editTop(kSubjectY), editH, columnW, 0);
+
+  const int groupX = at(kGroupX, 0).x;
+  const int editX = at(kEditX, 0).x;
+  const int inner = editX - groupX;
   auto group = [&](const char* text, int y) {
-    CGroupBox(this, wxString::FromUTF8(text), wxRect(at(kGroupX, y), size(kGroupW, kGroupH)));
+    CGroupBox(this, wxString::FromUTF8(text),
+              wxRect(wxPoint(groupX, at(0, y).y), wxSize(groupRight - groupX, size(0, kGroupH).y)));
   };
-  auto edit = [&](wxWindowID editId, int y, int w) {
-    return new wxTextCtrl(this, editId, wxEmptyString, at(kEditX, y + kEditDy), size(w, kEditH));
+  const int buttonW = size(kButtonW, 0).x;
+  const int gap = size(kUnitGap, 0).x;
+  const int buttonX = groupRight - inner - buttonW;
+  auto edit = [&](wxWindowID editId, int y, int editRight) {
+    return new wxTextCtrl(this, editId, wxEmptyString, wxPoint(editX, editTop(y)),
+                          wxSize(editRight - editX, editH));
   };
   auto button = [&](wxWindowID buttonId, int y) {
-    wxPoint pos = at(kButtonX, y + kEditDy);
-    wxSize sz = size(kButtonW, kEditH);
-    // GTK buttons are taller than an edit: centre it on the edit's row.
-    auto* b = new wxButton(this, buttonId, "...", pos, sz, wxBU_EXACTFIT);
-    wxSize best = b->GetBestSize();
-    if (best.y > sz.y) {
-      b->SetSize(pos.x, pos.y - (best.y - sz.y) / 2, sz.x, best.y);
-    }
+    // GTK buttons are taller than an edit: centred on the edit's row.
+    auto* b = new wxButton(this, buttonId, "...", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT);
+    CentreOnRow(b, buttonX, editTop(y), editH, buttonW, editH);
     return b;
   };
 
   // Created in keyboard order: folder row, address row, subject row.
   group("邮件保存目录:", kFolderY);
-  m_editMailDir = edit(1003, kFolderY, kEditW);
+  m_editMailDir = edit(1003, kFolderY, buttonX - gap);
   m_btnBrowseDir = button(1004, kFolderY);
   group("邮件地址文件:", kAddressY);
-  m_editAddress = edit(1005, kAddressY, kEditW);
+  m_editAddress = edit(1005, kAddressY, buttonX - gap);
   m_btnBrowseAddress = button(1006, kAddressY);
   m_btnBrowseAddress->Hide();
   group("邮件标题:", kSubjectY);
-  m_editSubject = edit(1007, kSubjectY, kGroupW - 2 * (kEditX - kGroupX));
+  m_editSubject = edit(1007, kSubjectY, groupRight - inner);
+  m_checkAdvert->MoveAfterInTabOrder(m_editSubject);
   // The labels first: the fields start right of the widest of them, and no
   // further left than the template has them.
   int fieldX = at(kFieldX, 0).x;
-  const std::pair<const char*, int> labels[] = {
-      {"每分钟最多发送:", kRateY}, {"出错时:", kOnErrorY}, {"重试时限:", kRetryY}, {"排除名单:", kExcludeY}};
+  const std::pair<const char*, int> labels[] = {{"每分钟最多发送:", kRateY}, {"出错时:", kOnErrorY},
+                                                {"重试时限:", kRetryY},     {"排除名单:", kExcludeY},
+                                                {"退订网址:", kUnsubscribeY}};
   for (const auto& [text, y] : labels) {
     auto* label = new wxStaticText(this, wxID_ANY, wxString::FromUTF8(text), at(kGroupX, y + kLabelDy),
                                    size(kFieldX - kGroupX, kRowLabelH));
@@ -124,17 +160,30 @@ bool CSourcePage::Create(wxWindow* parent, wxWindowID id) {
                                     wxDefaultSize, wxBU_EXACTFIT);
   const wxSize buttonBest = m_btnBrowseExclude->GetBestSize();
   const wxPoint rowAt = fieldAt(kExcludeY);
-  const wxSize editSize = size(0, kEditH);
-  const int right = at(kRowRight, 0).x;
-  m_btnBrowseExclude->SetSize(right - buttonBest.x, rowAt.y + (editSize.y - buttonBest.y) / 2,
+  m_btnBrowseExclude->SetSize(right - buttonBest.x, rowAt.y + (editH - buttonBest.y) / 2,
                               buttonBest.x, buttonBest.y);
   m_editExclude = new wxTextCtrl(this, 1011, wxEmptyString, rowAt,
-                                 wxSize(right - buttonBest.x - kUnitGap - rowAt.x, editSize.y));
+                                 wxSize(right - buttonBest.x - kUnitGap - rowAt.x, editH));
   m_btnBrowseExclude->MoveAfterInTabOrder(m_editExclude);
+  const wxPoint unsubscribeAt = fieldAt(kUnsubscribeY);
+  m_editUnsubscribe = new wxTextCtrl(this, 1014, wxEmptyString, unsubscribeAt,
+                                     wxSize(right - unsubscribeAt.x, editH));
+  m_editUnsubscribe->SetHint("https://");
+  m_editUnsubscribe->SetToolTip(
+      wxString::FromUTF8("收件人退订的网址, 可含字段, 如 https://example.com/退订?邮箱={{邮箱}}"));
+  // The column comes last in the keyboard order, after every value.
+  m_btnPreview->MoveAfterInTabOrder(m_editUnsubscribe);
+  m_btnTestSend->MoveAfterInTabOrder(m_btnPreview);
 
   m_btnBrowseDir->Bind(wxEVT_BUTTON, &CSourcePage::OnBrowseMailDir, this);
   m_btnBrowseAddress->Bind(wxEVT_BUTTON, &CSourcePage::OnBrowseAddressFile, this);
   m_btnBrowseExclude->Bind(wxEVT_BUTTON, &CSourcePage::OnBrowseExcludeFile, this);
+  m_btnPreview->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+    if (m_onPreview) m_onPreview();
+  });
+  m_btnTestSend->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+    if (m_onTestSend) m_onTestSend();
+  });
   return true;
 }
 
@@ -156,6 +205,8 @@ void CSourcePage::ControlsToFields() {
   m_nOnError = m_choiceOnError->GetSelection() == 1 ? OnErrorKeepGoing : OnErrorStop;
   m_nRetryMinutes = m_spinRetry->GetValue();
   m_strExcludeFile = ToCodePage(m_editExclude->GetValue());
+  m_strUnsubscribe = ToCodePage(m_editUnsubscribe->GetValue().Strip(wxString::both));
+  m_bAdvert = m_checkAdvert->GetValue() ? 1 : 0;
 }
 
 void CSourcePage::FieldsToControls() {
@@ -166,6 +217,8 @@ void CSourcePage::FieldsToControls() {
   m_choiceOnError->SetSelection(KeepGoing() ? 1 : 0);
   m_spinRetry->SetValue(std::clamp<int>(m_nRetryMinutes, 0, kMaxRetryMinutes));
   m_editExclude->ChangeValue(FromCodePage(m_strExcludeFile));
+  m_editUnsubscribe->ChangeValue(FromCodePage(m_strUnsubscribe));
+  m_checkAdvert->SetValue(m_bAdvert != 0);
 }
 
 // Only the edit the dialog fills changes: text typed into the other edits

@@ -1,15 +1,20 @@
 // The mail source page: the mail folder, the address list file, the subject
 // of every mail, the pace of a run (每分钟最多发送, 0 for no limit), what a
 // failure does (出错时), how long temporary failures are tried again
-// (重试时限) and the file of addresses never sent to (排除名单). Shown for
-// both 目录设置 and 邮件设置.
+// (重试时限), the file of addresses never sent to (排除名单), whether the
+// mail is commercial (商业广告邮件) and where a recipient unsubscribes
+// (退订网址). 预览 and 发送测试邮件 hand the page's values, as they stand, to
+// the window (m_onPreview, m_onTestSend). Shown for both 目录设置 and 邮件设置.
 #pragma once
+
+#include <functional>
 
 #include <wx/panel.h>
 
 #include "settings/mail_source.h"
 
 class wxButton;
+class wxCheckBox;
 class wxChoice;
 class wxCommandEvent;
 class wxSpinCtrl;
@@ -50,6 +55,14 @@ class CSourcePage : public wxPanel, public CMailSource {
   wxSpinCtrl* m_spinRetry = nullptr;       // 1010: minutes
   wxTextCtrl* m_editExclude = nullptr;     // 1011
   wxButton* m_btnBrowseExclude = nullptr;  // 1012: 浏览...
+  wxCheckBox* m_checkAdvert = nullptr;     // 1013: 商业广告邮件
+  wxTextCtrl* m_editUnsubscribe = nullptr; // 1014: 退订网址
+  wxButton* m_btnPreview = nullptr;        // 1015: 预览
+  wxButton* m_btnTestSend = nullptr;       // 1016: 发送测试邮件
+
+  // What 预览 and 发送测试邮件 do (the main window's), when set.
+  std::function<void()> m_onPreview;
+  std::function<void()> m_onTestSend;
 };
 
 // The largest pace the page takes, in messages a minute.

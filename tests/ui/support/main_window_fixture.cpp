@@ -45,7 +45,7 @@ int CDialogRecorder::Enter(wxDialog* dialog) {
   }
   m_shown.push_back(shown);
   if (m_onShown) m_onShown(shown);
-  return wxID_CANCEL;
+  return m_showForReal && m_showForReal(dialog) ? wxID_NONE : wxID_CANCEL;
 }
 
 void TypeInto(wxTextCtrl* edit, const std::string& text) {

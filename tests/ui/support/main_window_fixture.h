@@ -44,6 +44,9 @@ class CDialogRecorder : public wxModalDialogHook {
   // The answer to a message box (wxID_YES, wxID_NO, ...) when set; wxID_OK
   // otherwise.
   std::function<int(const CShownDialog&)> m_answer;
+  // Dialogs (not message boxes) for which this returns true are recorded and
+  // then shown for real, for the test to work them.
+  std::function<bool(wxDialog*)> m_showForReal;
 
  protected:
   int Enter(wxDialog* dialog) override;
