@@ -118,28 +118,21 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
     body = std::move(alternative);
     body.m_shared = nullptr;
   }
-  if (!parts.m_picturePieces.empty()) {
+  // Wraps the body so far and the shared pieces in a multipart of `kind`.
+  auto wrap = [&](const char* kind, const std::vector<SharedPiece>& pieces) {
+    if (pieces.empty()) return;
     const std::string boundary = fresh();
-    MimeEntity related;
-    related.m_strHeader = MultipartHeader("related", boundary, eightBit);
-    related.m_content = [boundary, inner = body, &parts](CWireWriter& out) {
+    MimeEntity outer;
+    outer.m_strHeader = MultipartHeader(kind, boundary, eightBit);
+    outer.m_content = [boundary, inner = body, &pieces](CWireWriter& out) {
       std::vector<MimeEntity> children{inner};
-      for (const SharedPiece& piece : parts.m_picturePieces) children.push_back({"", nullptr, piece});
+      for (const SharedPiece& piece : pieces) children.push_back({"", nullptr, piece});
       out.Multipart(boundary, children);
     };
-    body = std::move(related);
-  }
-  if (!parts.m_attachmentPieces.empty()) {
-    const std::string boundary = fresh();
-    MimeEntity mixed;
-    mixed.m_strHeader = MultipartHeader("mixed", boundary, eightBit);
-    mixed.m_content = [boundary, inner = body, &parts](CWireWriter& out) {
-      std::vector<MimeEntity> children{inner};
-      for (const SharedPiece& piece : parts.m_attachmentPieces) children.push_back({"", nullptr, piece});
-      out.Multipart(boundary, children);
-    };
-    body = std::move(mixed);
-  }
+    body = std::move(outer);
+  };
+  wrap("related", parts.m_picturePieces);
+  wrap("mixed", parts.m_attachmentPieces);
   // The outermost entity: its header is the message's content header.
   item.m_strContentHeader = body.m_strHeader;
   body.m_content(writer);
