@@ -11,8 +11,7 @@
 // (b) The peak memory of loading, composing and sending one message with a
 // 200 MiB attachment, measured in a child process (this program again) and
 // printed as a multiple of the attachment's size.
-#include <sys/resource.h>
-#include <sys/wait.h>
+
 #include <unistd.h>
 
 #include <chrono>
@@ -25,6 +24,7 @@
 #include "dispatch/footer.h"
 #include "message/mail_template.h"
 #include "smtp/smtp_session.h"
+#include "support/child_peak.h"
 #include "support/smtp_sink.h"
 
 namespace fs = std::filesystem;
@@ -134,19 +134,6 @@ int MemoryChild(const char* file, const char* port) {
   return SendOne(item, static_cast<unsigned int>(std::atoi(port))) ? 0 : 1;
 }
 
-long ChildPeakKib(const char* self, const fs::path& file, unsigned int port) {
-  const std::string portText = std::to_string(port);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    execl(self, self, "--memory-child", file.c_str(), portText.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return -1;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return usage.ru_maxrss;
-}
 
 }  // namespace
 
@@ -197,7 +184,8 @@ int main(int argc, char** argv) {
     std::fclose(file);
   }
   WriteBinary(dir / "large" / "catalogue.zip", kLargeAttachment);
-  const long peak = ChildPeakKib(argv[0], dir / "large.txt", sink.Port());
+  const long peak =
+      bench::ChildPeakKib(argv[0], {"--memory-child", (dir / "large.txt").string(), std::to_string(sink.Port())});
   if (peak < 0) {
     std::printf("200 MiB attachment: the child run failed\n");
   } else {

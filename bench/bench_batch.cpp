@@ -13,8 +13,7 @@
 // the clients on core 0. The memory figure comes from a child process (this
 // program again) that does nothing but the one large run. The last line reads
 // "ratio: R", the batch rate over the baseline rate.
-#include <sys/resource.h>
-#include <sys/wait.h>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +29,7 @@
 #include "dispatch/run_journal.h"
 #include "platform/journal_file.h"
 #include "support/baseline_client.h"
+#include "support/child_peak.h"
 #include "support/prepared_message.h"
 #include "support/smtp_sink.h"
 
@@ -164,18 +164,8 @@ std::string MailText(int tag) {
 // runs only that; -1 when it failed.
 long LargeRunPeakKib(const char* self, const fs::path& dir, unsigned int port,
                      bool keepGoing = false) {
-  const std::string portText = std::to_string(port);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    execl(self, self, keepGoing ? "--keep-going-child" : "--memory-child", dir.c_str(),
-          portText.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return -1;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return usage.ru_maxrss;
+  return bench::ChildPeakKib(self, {keepGoing ? "--keep-going-child" : "--memory-child", dir.string(),
+                                    std::to_string(port)});
 }
 
 // A mail file of `size` bytes in lines of 80 (LF line ends).

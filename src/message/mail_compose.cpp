@@ -66,9 +66,16 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
   item.m_wireBody.clear();
   item.m_strBody.clear();
   if (!parts.m_bHtml && parts.m_attachments.empty()) {
-    // Today's message: one text/plain part that the session prepares.
-    item.m_strBody = PlainText(row, extras);
-    NormalizeLineEnds(item.m_strBody);
+    // Today's message: one text/plain part that the session prepares. Room
+    // for the extras and the dots the session doubles, so that the body of a
+    // large mail is built once and never moved.
+    std::string tail = extras;
+    NormalizeLineEnds(tail);
+    std::string& body = item.m_strBody;
+    body.reserve(parts.m_text.Text().size() + tail.size() + parts.m_nDotLines + 2);
+    parts.m_text.MergeInto(body, row);
+    body += tail;
+    NormalizeLineEnds(body);  // a cell may hold line breaks
     return;
   }
 
@@ -111,28 +118,21 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
     body = std::move(alternative);
     body.m_shared = nullptr;
   }
-  if (!parts.m_picturePieces.empty()) {
+  // Wraps the body so far and the shared pieces in a multipart of `kind`.
+  auto wrap = [&](const char* kind, const std::vector<SharedPiece>& pieces) {
+    if (pieces.empty()) return;
     const std::string boundary = fresh();
-    MimeEntity related;
-    related.m_strHeader = MultipartHeader("related", boundary, eightBit);
-    related.m_content = [boundary, inner = body, &parts](CWireWriter& out) {
+    MimeEntity outer;
+    outer.m_strHeader = MultipartHeader(kind, boundary, eightBit);
+    outer.m_content = [boundary, inner = body, &pieces](CWireWriter& out) {
       std::vector<MimeEntity> children{inner};
-      for (const SharedPiece& piece : parts.m_picturePieces) children.push_back({"", nullptr, piece});
+      for (const SharedPiece& piece : pieces) children.push_back({"", nullptr, piece});
       out.Multipart(boundary, children);
     };
-    body = std::move(related);
-  }
-  if (!parts.m_attachmentPieces.empty()) {
-    const std::string boundary = fresh();
-    MimeEntity mixed;
-    mixed.m_strHeader = MultipartHeader("mixed", boundary, eightBit);
-    mixed.m_content = [boundary, inner = body, &parts](CWireWriter& out) {
-      std::vector<MimeEntity> children{inner};
-      for (const SharedPiece& piece : parts.m_attachmentPieces) children.push_back({"", nullptr, piece});
-      out.Multipart(boundary, children);
-    };
-    body = std::move(mixed);
-  }
+    body = std::move(outer);
+  };
+  wrap("related", parts.m_picturePieces);
+  wrap("mixed", parts.m_attachmentPieces);
   // The outermost entity: its header is the message's content header.
   item.m_strContentHeader = body.m_strHeader;
   body.m_content(writer);
@@ -142,7 +142,12 @@ void CMailTemplate::Compose(const CFieldRow* row, const std::string& subject,
 std::string CMailTemplate::TextFor(const CFieldRow* row, const ComposeOptions& options) const {
   const Parts& parts = *m_parts;
   const std::string extras = Extras(options, MergeUnsubscribeUrl(options.m_strUnsubscribe, row));
-  if (!parts.m_bHtml) return PlainText(row, extras);
+  if (!parts.m_bHtml) {
+    // Shown with "\n" line ends, as the HTML's text part is.
+    std::string text = PlainText(row, extras);
+    std::erase_if(text, [](char c) { return c == '\r'; });
+    return text;
+  }
   const bool utf8 = parts.m_charset.m_kind == HtmlCharsetKind::Utf8;
   const std::string merged = MergedHtml(parts.m_html, row);
   return platform::FromUtf8(HtmlToText(utf8 ? merged : platform::ToUtf8(merged))) + extras;

@@ -86,7 +86,14 @@ bool CMailTemplate::Load(const std::filesystem::path& file, std::string& error) 
       text += line;
       text += '\n';
     }
-    parts.m_text = CMergeText(text, false);
+    // CR LF once, here: each message then starts from it without a second
+    // conversion, so a large mail is held about twice while it goes.
+    NormalizeLineEnds(text);
+    parts.m_nDotLines = (!text.empty() && text[0] == '.') ? 1 : 0;
+    for (std::size_t at = text.find("\r\n."); at != std::string::npos; at = text.find("\r\n.", at + 2)) {
+      ++parts.m_nDotLines;
+    }
+    parts.m_text = CMergeText(std::move(text), false);
   } else {
     std::string html;
     std::error_code ec;

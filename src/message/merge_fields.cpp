@@ -65,15 +65,16 @@ const std::string* CFieldRow::Find(std::string_view name) const {
   return nullptr;
 }
 
-CMergeText::CMergeText(std::string_view text, bool utf8) : m_strText(text) {
+CMergeText::CMergeText(std::string textIn, bool utf8) : m_strText(std::move(textIn)) {
+  const std::string_view text = m_strText;
   std::size_t literal = 0;
   std::size_t at = 0;
-  auto addLiteral = [this, text](std::size_t from, std::size_t to) {
+  auto addLiteral = [this](std::size_t from, std::size_t to) {
     if (to <= from) return;
     if (!m_pieces.empty() && !m_pieces.back().m_bField) {
-      m_pieces.back().m_strText.append(text.substr(from, to - from));
+      m_pieces.back().m_nLength = to - m_pieces.back().m_nOffset;
     } else {
-      m_pieces.push_back({std::string(text.substr(from, to - from)), false});
+      m_pieces.push_back({from, to - from, std::string(), false});
     }
   };
   while ((at = FindAtChar(text, kOpen, at, utf8)) != std::string_view::npos) {
@@ -92,44 +93,51 @@ CMergeText::CMergeText(std::string_view text, bool utf8) : m_strText(text) {
       continue;
     }
     addLiteral(literal, at);
-    m_pieces.push_back({std::move(name), true});
+    m_pieces.push_back({0, 0, std::move(name), true});
     at = literal = close + kClose.size();
   }
   addLiteral(literal, text.size());
 }
 
 std::string CMergeText::Merge(const CFieldRow* row, const CellFilter& filter) const {
-  if (row == nullptr) return m_strText;
   std::string merged;
   merged.reserve(m_strText.size());
+  MergeInto(merged, row, filter);
+  return merged;
+}
+
+void CMergeText::MergeInto(std::string& out, const CFieldRow* row, const CellFilter& filter) const {
+  if (row == nullptr) {
+    out += m_strText;
+    return;
+  }
   for (const Piece& piece : m_pieces) {
     if (!piece.m_bField) {
-      merged += piece.m_strText;
+      out.append(m_strText, piece.m_nOffset, piece.m_nLength);
       continue;
     }
-    const std::string* cell = row->Find(piece.m_strText);
+    const std::string* cell = row->Find(piece.m_strName);
     if (cell == nullptr) continue;
-    merged += filter ? filter(*cell) : *cell;
+    out += filter ? filter(*cell) : *cell;
   }
-  return merged;
 }
 
 std::vector<std::string> CMergeText::Fields() const {
   std::vector<std::string> names;
   for (const Piece& piece : m_pieces) {
-    if (piece.m_bField && std::find(names.begin(), names.end(), piece.m_strText) == names.end()) {
-      names.push_back(piece.m_strText);
+    if (piece.m_bField && std::find(names.begin(), names.end(), piece.m_strName) == names.end()) {
+      names.push_back(piece.m_strName);
     }
   }
   return names;
 }
 
 std::vector<std::string> FieldsUsed(std::string_view text) {
-  return CMergeText(text, false).Fields();
+  return CMergeText(std::string(text), false).Fields();
 }
 
 std::string MergeFields(std::string_view text, const CFieldRow& row, const CellFilter& filter) {
-  return CMergeText(text, false).Merge(&row, filter);
+  return CMergeText(std::string(text), false).Merge(&row, filter);
 }
 
 }  // namespace message

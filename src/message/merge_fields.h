@@ -49,19 +49,26 @@ std::string MergeFields(std::string_view text, const CFieldRow& row,
 class CMergeText {
  public:
   CMergeText() = default;
-  CMergeText(std::string_view text, bool utf8);
+  CMergeText(std::string text, bool utf8);
   // The text with its fields replaced (a field the row lacks, or no row at
   // all, gives the field's place nothing when `row` is given; with `row`
   // nullptr the text stays exactly as written).
   std::string Merge(const CFieldRow* row, const CellFilter& filter = nullptr) const;
+  // The same, appended to `out`, so that a caller that reserved room for
+  // more makes no second copy of a large text.
+  void MergeInto(std::string& out, const CFieldRow* row, const CellFilter& filter = nullptr) const;
   // The field names, each once, in the order of their first use.
   std::vector<std::string> Fields() const;
   // The text as written.
   const std::string& Text() const { return m_strText; }
 
  private:
+  // A literal stretch of the text (by its place in it, so that a large
+  // text is held once) or a field name (code page, no blanks).
   struct Piece {
-    std::string m_strText;  // a literal stretch, or a field name (code page, no blanks)
+    std::size_t m_nOffset = 0;
+    std::size_t m_nLength = 0;
+    std::string m_strName;
     bool m_bField = false;
   };
   std::string m_strText;
