@@ -124,7 +124,7 @@ void MeasureJournal(const fs::path& dir) {
     return;
   }
   auto start = Clock::now();
-  for (int i = 0; i < kMarks; ++i) journal.Accepted();
+  for (int i = 0; i < kMarks; ++i) journal.Accepted(i);
   journal.Close();
   const double kept = std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kMarks;
   platform::CJournalFile flushed;

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "dispatch/connection_pool.h"
 #include "dispatch/footer.h"
 #include "dispatch/run_mail.h"
 #include "dispatch/run_report.h"
@@ -86,6 +87,17 @@ void CBatchRun::Run() {
     CRunMail mail;
     bool allSent = PrepareMail(mail, entries, source) &&
                    tracker.Start(m_startDir, source, m_bResume != 0, m_strError);
+    // Several connections at once: the messages go to them in order, and
+    // what became of each is dealt with here as it comes in.
+    std::unique_ptr<CConnectionPool> pool;
+    const MessageTarget target = Target();
+    if (allSent && target.m_account.Connections() > 1) {
+      pool = std::make_unique<CConnectionPool>(target, target.m_account.Connections(),
+                                               [this] { return m_host.StopLevel(); });
+      m_pPool = pool.get();
+      m_bPoolFailed = false;
+      tracker.SetIdleWork([this] { TakeResults(m_pPool->TakeResults()); });
+    }
     for (std::size_t i = 0; allSent && i < mail.Mail().size(); ++i) {
       if (tracker.SkipFile()) continue;
       // The pace and a stop come before the file counts as reached.
@@ -95,6 +107,13 @@ void CBatchRun::Run() {
       }
       ++m_nMailCount;
       allSent = SendMailFile(mail, i, source);
+    }
+    if (pool) {
+      // Every message handed over is dealt with before the run ends.
+      allSent = TakeResults(pool->Drain()) && allSent;
+      pool->Finish();
+      tracker.SetIdleWork(nullptr);
+      m_pPool = nullptr;
     }
     sender.Finish();
     m_pSender = nullptr;
@@ -174,6 +193,7 @@ bool CBatchRun::SendMessage(CMailItem& item) {
     return SendItem(item);
   }
   if (m_pTracker->SkipMessage()) return true;
+  if (m_pPool != nullptr) return HandOver(item);
   if (!m_pTracker->Ready()) return false;
   ++m_nAddressCount;
   if (!SendItem(item)) {
@@ -184,6 +204,33 @@ bool CBatchRun::SendMessage(CMailItem& item) {
   }
   m_pTracker->Accepted();
   return true;
+}
+
+bool CBatchRun::HandOver(CMailItem& item) {
+  if (!TakeResults(m_pPool->WaitForRoom()) || !m_pTracker->Ready()) return false;
+  // A reply dealt with during the pace's wait may have ended the run.
+  if (m_bPoolFailed) return false;
+  ++m_nAddressCount;
+  m_pPool->Submit(static_cast<std::uint64_t>(m_pTracker->Position()), std::move(item));
+  m_pTracker->Dispatched();
+  return true;
+}
+
+bool CBatchRun::TakeResults(const std::vector<PoolResult>& results) {
+  for (const PoolResult& result : results) {
+    // Taken for some of the line's recipients counts as sent, as it does on
+    // a single connection: a run continued later must not send it again.
+    if (result.m_bSent || result.m_log.m_bMessageAccepted) {
+      m_pTracker->AcceptedAt(static_cast<std::int64_t>(result.m_nTag));
+    }
+    if (!result.m_bSent && !m_bPoolFailed) {
+      // The run ends on its first failure, as without a pool; the messages
+      // still on other connections are waited for and counted.
+      m_bPoolFailed = true;
+      m_strError = result.m_strError;
+    }
+  }
+  return !m_bPoolFailed;
 }
 
 bool CBatchRun::SendToRecipients(std::string recipients, std::string subject, std::string body) {

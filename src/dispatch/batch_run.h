@@ -46,6 +46,8 @@ class CBatchHost {
 
 class CRunTracker;
 class CMessageSender;
+class CConnectionPool;
+struct PoolResult;
 class CRunMail;
 class CMailItem;
 struct KeepGoingSummary;
@@ -122,6 +124,12 @@ class CBatchRun {
   bool SendMessage(CMailItem& item);
   // One session for `item`; the session's error in m_strError.
   bool SendItem(CMailItem& item);
+  // With several connections: hands `item` to the next free one after its
+  // turn; false when the run ends (a stop, or a failure come in meanwhile).
+  bool HandOver(CMailItem& item);
+  // Deals with what became of messages handed over: each accepted one in the
+  // journal, the first failure as the run's error; false after a failure.
+  bool TakeResults(const std::vector<PoolResult>& results);
   // The keep-going run over the folder's entries; sets the outcome and the
   // error text and returns the final message's text.
   std::string RunKeepGoing(const std::vector<platform::DirEntry>& entries,
@@ -136,6 +144,8 @@ class CBatchRun {
   CBatchHost& m_host;
   CRunTracker* m_pTracker = nullptr;  // while Run works
   CMessageSender* m_pSender = nullptr;  // while Run works: its connections
+  CConnectionPool* m_pPool = nullptr;  // while Run works with several connections
+  bool m_bPoolFailed = false;  // a message handed over failed
   bool m_bStopped = false;
   RunOutcome m_outcome;
   unsigned int m_nSmtpPort = 0;  // 0: the account's port

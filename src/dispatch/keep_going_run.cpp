@@ -61,11 +61,17 @@ KeepGoingSummary CKeepGoingRun::Run() {
     item.m_replies.assign(item.m_recipients.size(), std::string());
     m_schedule.Add(std::move(item), dueNow);
   }
+  if (m_target.m_account.Connections() > 1) {
+    m_pool = std::make_unique<CConnectionPool>(m_target, m_target.m_account.Connections(),
+                                               [this] { return m_tracker.StopLevel(); });
+    m_tracker.SetIdleWork([this] { Collect(m_pool->TakeResults()); });
+  }
   for (std::size_t i = 0; i < m_mail.Mail().size(); ++i) {
     if (!Ended() && m_tracker.SkipFile()) continue;
     if (!Ended() && !m_tracker.Ready()) m_summary.m_bStopped = true;
     SendMailFile(i);
   }
+  EndPool();
   // The retries come after a wait: no connection is held open through it.
   m_sender.Finish();
   if (!Ended()) RetryPhase();
@@ -146,8 +152,10 @@ void CKeepGoingRun::SendLine(std::size_t index, const std::string& line, int row
     m_tracker.Note({}, {}, true);
     return;
   }
-  if (!m_tracker.Ready()) {
-    m_summary.m_bStopped = true;
+  if (m_pool) Collect(m_pool->WaitForRoom());
+  if (!Ended() && !m_tracker.Ready()) m_summary.m_bStopped = true;
+  // A result dealt with while the run waited may have ended it as well.
+  if (Ended()) {
     for (const MailRecipient& recipient : toSend) {
       Final(mailFile, recipient, RecipientResult::NotSent, std::string(), 0);
     }
@@ -159,16 +167,51 @@ void CKeepGoingRun::SendLine(std::size_t index, const std::string& line, int row
 void CKeepGoingRun::Deliver(std::size_t index, int row, std::vector<MailRecipient> recipients,
                             int attempts, bool uncertain) {
   const RunMailFile& mail = m_mail.Mail()[index];
-  const std::string& mailFile = mail.m_strName;
   CMailItem item;
   mail.m_template.Compose(m_mail.Fields(row), m_mail.SubjectOf(row, m_source.m_strSubject),
                           RunComposeOptions(m_source, m_target.m_account.m_strMail), item);
   for (const MailRecipient& recipient : recipients) {
     item.AddRecipient(recipient.m_strAddress, recipient.m_strName);
   }
+  Attempt attempt{index, row, std::move(recipients), attempts, uncertain, m_tracker.Position()};
+  if (m_pool && attempts == 1) {
+    const std::uint64_t tag = m_nNextTag++;
+    m_handedOver.emplace(tag, std::move(attempt));
+    m_pool->Submit(tag, std::move(item));
+    m_tracker.Dispatched();
+    return;
+  }
   std::string error;
   SmtpSessionLog log;
   m_sender.Send(m_target, item, error, &log);
+  Judge(attempt, error, log, false);
+}
+
+void CKeepGoingRun::Collect(const std::vector<PoolResult>& results) {
+  for (const PoolResult& result : results) {
+    const auto found = m_handedOver.find(result.m_nTag);
+    if (found == m_handedOver.end()) continue;
+    Attempt attempt = std::move(found->second);
+    m_handedOver.erase(found);
+    Judge(attempt, result.m_strError, result.m_log, true);
+  }
+}
+
+void CKeepGoingRun::EndPool() {
+  if (!m_pool) return;
+  Collect(m_pool->Drain());
+  m_pool->Finish();
+  m_tracker.SetIdleWork(nullptr);
+  m_pool.reset();
+}
+
+void CKeepGoingRun::Judge(const Attempt& attempt, const std::string& error,
+                          const SmtpSessionLog& log, bool handedOver) {
+  const std::string& mailFile = m_mail.Mail()[attempt.m_nIndex].m_strName;
+  const std::vector<MailRecipient>& recipients = attempt.m_recipients;
+  const int attempts = attempt.m_nAttempts;
+  const int row = attempt.m_nRow;
+  bool uncertain = attempt.m_bUncertain;
   const SessionVerdict verdict = JudgeSession(log, recipients, error, m_bAnyDelivered);
 
   if (verdict.m_bSlowDown) m_tracker.Pace().WidenGap(m_slowdown.AfterSlowDownReply());
@@ -215,7 +258,12 @@ void CKeepGoingRun::Deliver(std::size_t index, int row, std::vector<MailRecipien
     if (outcome.m_result != RecipientResult::Temporary) continue;
     pending.push_back({mailFile, RecipientEntry(outcome.m_strName, outcome.m_strAddress)});
   }
-  m_tracker.Note(settled, pending, firstTry);
+  if (handedOver) {
+    m_tracker.NoteAt(settled, pending,
+                     firstTry ? std::optional<std::int64_t>(attempt.m_nPosition) : std::nullopt);
+  } else {
+    m_tracker.Note(settled, pending, firstTry);
+  }
   if (!retry.m_recipients.empty()) {
     retry.m_mailFile = platform::FindNativePath(mailFile);
     m_schedule.Add(std::move(retry), m_tracker.Clock().Now());

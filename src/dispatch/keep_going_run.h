@@ -10,9 +10,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "dispatch/connection_pool.h"
 #include "dispatch/delivery_verdict.h"
 #include "dispatch/message_send.h"
 #include "dispatch/recipient_filter.h"
@@ -59,9 +62,30 @@ class CKeepGoingRun {
   // filters its recipients, sends to the rest, records what became final and
   // queues what may still arrive.
   void SendLine(std::size_t index, const std::string& line, int row);
-  // One session to `recipients`; records and queues by the verdict.
+  // A message to `recipients` of mail file `index`, as the run holds it
+  // until the server's replies are dealt with.
+  struct Attempt {
+    std::size_t m_nIndex = 0;
+    int m_nRow = 0;
+    std::vector<MailRecipient> m_recipients;
+    int m_nAttempts = 1;
+    bool m_bUncertain = false;
+    std::int64_t m_nPosition = 0;  // its place in the run's order (first tries)
+  };
+  // One session to `recipients`; records and queues by the verdict. With
+  // several connections a first try goes to the next free one and is dealt
+  // with when its result comes in (Collect).
   void Deliver(std::size_t index, int row, std::vector<MailRecipient> recipients, int attempts,
                bool uncertain);
+  // Records and queues what the server said to `attempt`; `handedOver`: it
+  // went through the pool.
+  void Judge(const Attempt& attempt, const std::string& error, const SmtpSessionLog& log,
+             bool handedOver);
+  // Deals with the results of messages handed to the pool.
+  void Collect(const std::vector<PoolResult>& results);
+  // The first pass is over: every message handed over is dealt with and the
+  // pool's connections end.
+  void EndPool();
   void RetryPhase();
   void Final(const std::string& mailFile, const MailRecipient& recipient, RecipientResult result,
              const std::string& reply, int attempts, bool uncertain = false);
@@ -75,6 +99,9 @@ class CKeepGoingRun {
   CMailSource m_source;
   MessageTarget m_target;
   CMessageSender m_sender;  // the run's connections (several messages each in modes 1-3)
+  std::unique_ptr<CConnectionPool> m_pool;  // several connections at once ("connections")
+  std::map<std::uint64_t, Attempt> m_handedOver;  // by the pool's tag
+  std::uint64_t m_nNextTag = 0;
   CSendRecord& m_record;
   CRunMail& m_mail;
   CRecipientFilter m_filter;

@@ -48,40 +48,53 @@ bool SameTarget(const MessageTarget& a, const MessageTarget& b) {
          x.MessagesPerConnection() == y.MessagesPerConnection();
 }
 
-}  // namespace
-
-bool SendOneMessage(const MessageTarget& target, CMailItem& item, std::string& error,
-                    SmtpSessionLog* log) {
+// One session for `item`: connect, send, disconnect; `prepared` tells
+// whether the session got as far as bringing the item to the wire's form.
+bool SendInSessionOfItsOwn(const MessageTarget& target, CMailItem& item, std::string& error,
+                           SmtpSessionLog* log, bool& prepared) {
   std::unique_ptr<CSMTP> smtp = MakeSession(target);
   item.m_strSender = target.m_account.m_strMail;
-  const bool sent = smtp->Connect() && smtp->SendMail(item) && smtp->Disconnect();
+  bool sent = smtp->Connect();
+  if (sent) {
+    prepared = true;
+    sent = smtp->SendMail(item) && smtp->Disconnect();
+  }
   if (!sent) error = smtp->GetErrorText();
   if (log != nullptr) *log = smtp->Log();
   return sent;
 }
 
+}  // namespace
+
+bool SendOneMessage(const MessageTarget& target, CMailItem& item, std::string& error,
+                    SmtpSessionLog* log) {
+  bool prepared = false;
+  return SendInSessionOfItsOwn(target, item, error, log, prepared);
+}
+
 CMessageSender::~CMessageSender() { Finish(); }
 
 bool CMessageSender::Send(const MessageTarget& target, CMailItem& item, std::string& error,
-                          SmtpSessionLog* log) {
+                          SmtpSessionLog* log, bool prepared) {
   if (!SameTarget(target, m_target)) {
     Finish();
     m_target = target;
   }
+  m_bPrepared = prepared;
   const int perConnection = m_target.m_account.MessagesPerConnection();
-  if (perConnection <= 1) {
+  if (perConnection <= 1 && !prepared) {
     ++m_nOpened;
-    return SendOneMessage(m_target, item, error, log);
+    return SendInSessionOfItsOwn(m_target, item, error, log, m_bPrepared);
   }
   item.m_strSender = m_target.m_account.m_strMail;
   if (m_smtp && (m_smtp->MessagesBegun() >= perConnection || !m_smtp->CanCarryAnother())) {
     Finish();
   }
   bool sent = false;
-  bool prepared = false;
   if (m_smtp) {
-    sent = m_smtp->SendMail(item);
+    sent = prepared ? m_smtp->SendPrepared(item) : m_smtp->SendMail(item);
     prepared = true;
+    m_bPrepared = true;
     if (!sent && LeftBeforeTheMessage(*m_smtp)) {
       // Nothing of the message went past MAIL: the server has not taken it.
       m_smtp.reset();
@@ -92,6 +105,7 @@ bool CMessageSender::Send(const MessageTarget& target, CMailItem& item, std::str
     ++m_nOpened;
     if (m_smtp->Connect()) {
       sent = prepared ? m_smtp->SendPrepared(item) : m_smtp->SendMail(item);
+      m_bPrepared = true;
     }
   }
   if (!sent) error = m_smtp->GetErrorText();

@@ -39,9 +39,13 @@ class CMessageSender {
   CMessageSender& operator=(const CMessageSender&) = delete;
 
   // Sends `item` as SendOneMessage does, on the open connection when it was
-  // opened for the same target (else that one is closed first).
+  // opened for the same target (else that one is closed first). `prepared`:
+  // an earlier Send prepared the item (LastPrepared) and it goes again as it is.
   bool Send(const MessageTarget& target, CMailItem& item, std::string& error,
-            SmtpSessionLog* log = nullptr);
+            SmtpSessionLog* log = nullptr, bool prepared = false);
+  // Whether the last Send brought its item to the wire's form, so that
+  // sending it again must pass `prepared`.
+  bool LastPrepared() const { return m_bPrepared; }
   // QUIT on the open connection, if any.
   void Finish();
   // Connections opened so far.
@@ -51,4 +55,5 @@ class CMessageSender {
   MessageTarget m_target;
   std::unique_ptr<CSMTP> m_smtp;  // the open connection, between messages
   int m_nOpened = 0;
+  bool m_bPrepared = false;
 };

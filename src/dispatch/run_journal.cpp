@@ -18,6 +18,7 @@ const char kEnd[] = "end";
 const char kAcceptedMark = '.';
 const char kPendingMark = 'T';
 const char kSettledMark = 'F';
+const char kAheadMark = '+';
 
 // Names and texts as one word, never empty: "=" and the text, with bytes
 // outside printable ASCII, blanks and "%" as "%XX".
@@ -78,10 +79,24 @@ std::string FormatJournalHeader(const RunInputs& inputs) {
   return text + kEnd + "\n";
 }
 
+bool JournalCount::Add(std::int64_t position) {
+  if (position != m_nPrefix) {
+    if (position > m_nPrefix) m_ahead.insert(position);
+    return false;
+  }
+  ++m_nPrefix;
+  for (auto next = m_ahead.begin(); next != m_ahead.end() && *next == m_nPrefix;
+       next = m_ahead.erase(next)) {
+    ++m_nPrefix;
+  }
+  return true;
+}
+
 bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done,
-                  std::vector<JournalPending>* pending) {
+                  std::vector<JournalPending>* pending, JournalCount* count) {
   inputs = RunInputs();
   done = 0;
+  JournalCount marks;
   std::size_t at = 0;
   auto nextLine = [&](std::string& line) {
     const std::size_t end = text.find('\n', at);
@@ -124,8 +139,18 @@ bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done
   std::vector<JournalPending> open;
   while (at < text.size()) {
     if (text[at] == kAcceptedMark) {
-      ++done;
+      marks.Add(marks.m_nPrefix);
       ++at;
+      continue;
+    }
+    if (text[at] == kAheadMark) {
+      const std::size_t start = at;
+      long long position = -1;
+      if (!nextLine(line) || std::sscanf(line.c_str(), "+ %lld", &position) != 1 || position < 0) {
+        at = start;
+        break;
+      }
+      marks.Add(position);
       continue;
     }
     if (text[at] != kPendingMark && text[at] != kSettledMark) break;
@@ -148,6 +173,8 @@ bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done
     }
   }
   if (pending != nullptr) *pending = std::move(open);
+  done = marks.Accepted();
+  if (count != nullptr) *count = std::move(marks);
   return true;
 }
 
@@ -227,21 +254,33 @@ ResumePoint FindResumePoint(const std::filesystem::path& startDir, const CMailSo
 bool CRunJournal::Begin(const std::filesystem::path& path, const RunInputs& inputs) {
   m_path = path;
   m_bUnsynced = false;
+  m_count = JournalCount();
   m_lastSync = std::chrono::steady_clock::now();
   return m_file.Create(path, FormatJournalHeader(inputs));
 }
 
-bool CRunJournal::Continue(const std::filesystem::path& path) {
+bool CRunJournal::Continue(const std::filesystem::path& path, const JournalCount& count) {
   m_path = path;
+  m_count = count;
   m_bUnsynced = false;
   m_lastSync = std::chrono::steady_clock::now();
   return m_file.OpenForAppend(path);
 }
 
-void CRunJournal::Accepted() { AppendMark(std::string_view(&kAcceptedMark, 1)); }
+std::string CRunJournal::MarkOf(std::int64_t position) {
+  if (m_count.Contains(position)) return std::string();
+  if (m_count.Add(position)) return std::string(1, kAcceptedMark);
+  return std::string(1, kAheadMark) + " " + std::to_string(position) + "\n";
+}
+
+void CRunJournal::Accepted(std::int64_t position) {
+  const std::string mark = MarkOf(position);
+  if (!mark.empty()) AppendMark(mark);
+}
 
 void CRunJournal::Note(const std::vector<JournalPending>& settled,
-                       const std::vector<JournalPending>& pending, bool accepted) {
+                       const std::vector<JournalPending>& pending,
+                       std::optional<std::int64_t> position) {
   std::string marks;
   auto line = [&marks](char mark, const JournalPending& recipient) {
     marks += mark;
@@ -249,7 +288,7 @@ void CRunJournal::Note(const std::vector<JournalPending>& settled,
   };
   for (const JournalPending& recipient : settled) line(kSettledMark, recipient);
   for (const JournalPending& recipient : pending) line(kPendingMark, recipient);
-  if (accepted) marks += kAcceptedMark;
+  if (position) marks += MarkOf(*position);
   if (!marks.empty()) AppendMark(marks);
 }
 

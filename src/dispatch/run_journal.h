@@ -5,9 +5,12 @@
 // the last accepted message. A run that finishes removes it.
 //
 // The file is a header written whole (under a temporary name, flushed, then
-// renamed in place), then one "." appended per accepted message, each with
+// renamed in place), then one mark appended per accepted message, each with
 // one write after the server's answer: a crash of the program loses none,
-// and none is ever written for a message not accepted. Appends are flushed
+// and none is ever written for a message not accepted. The mark is "." for
+// the message after those accepted so far, and a line "+ N" for message N
+// (counted from 0 in the run's order) when the server took it while an
+// earlier one was still going on another connection. Appends are flushed
 // to the disk at most every kJournalSyncPeriod, which bounds what a power
 // loss can cost (messages sent again, never messages skipped).
 #pragma once
@@ -15,6 +18,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -58,12 +63,26 @@ struct JournalPending {
   bool operator==(const JournalPending&) const = default;
 };
 
-// Reads a journal's text: its header into `inputs`, the count of "." after
-// it into `done` and, when asked, the recipients still pending into
-// `pending`. False when the header is not whole (a journal being replaced
-// when the machine stopped, or no journal at all).
+// The messages a journal marks as accepted: every one before m_nPrefix and
+// those of m_ahead, all after it.
+struct JournalCount {
+  std::int64_t m_nPrefix = 0;
+  std::set<std::int64_t> m_ahead;
+  std::int64_t Accepted() const { return m_nPrefix + static_cast<std::int64_t>(m_ahead.size()); }
+  bool Contains(std::int64_t position) const {
+    return position < m_nPrefix || m_ahead.count(position) > 0;
+  }
+  // Marks message `position`; true when it was the one after the prefix
+  // (which then takes in the messages of m_ahead that follow it).
+  bool Add(std::int64_t position);
+};
+
+// Reads a journal's text: its header into `inputs`, the count of messages
+// accepted after it into `done`, when asked which ones into `count` and the
+// recipients still pending into `pending`. False when the header is not
+// whole (a journal being replaced when the machine stopped, or no journal).
 bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done,
-                  std::vector<JournalPending>* pending = nullptr);
+                  std::vector<JournalPending>* pending = nullptr, JournalCount* count = nullptr);
 
 // Non-blank lines (after trimming) of a text file, read one line at a time;
 // false when the file cannot be opened.
@@ -98,16 +117,16 @@ class CRunJournal {
   // Replaces any journal with a new one for `inputs`; false when it cannot be
   // written (the run then goes on without one).
   bool Begin(const std::filesystem::path& path, const RunInputs& inputs);
-  // Goes on with the journal at `path`, whose count the run continues.
-  bool Continue(const std::filesystem::path& path);
-  // One more message accepted (in a keep-going run: dealt with).
-  void Accepted();
+  // Goes on with the journal at `path`, whose marks are `count`.
+  bool Continue(const std::filesystem::path& path, const JournalCount& count);
+  // Message `position` accepted (in a keep-going run: dealt with).
+  void Accepted(std::int64_t position);
   // In one write: the recipients whose outcome became final, those queued
-  // to be tried again, and, when `accepted`, one more message dealt with;
-  // so that a crash never leaves a message marked without its queued
+  // to be tried again, and, with a `position`, that message dealt with; so
+  // that a crash never leaves a message marked without its queued
   // recipients, nor the reverse.
   void Note(const std::vector<JournalPending>& settled, const std::vector<JournalPending>& pending,
-            bool accepted);
+            std::optional<std::int64_t> position);
   // The run finished: the journal goes.
   void Remove();
   // The run ended otherwise: the journal stays, flushed.
@@ -118,6 +137,9 @@ class CRunJournal {
   std::filesystem::path m_path;
   std::chrono::steady_clock::time_point m_lastSync;
   bool m_bUnsynced = false;
+  JournalCount m_count;
 
+  // The mark of message `position` ("" when it was marked before).
+  std::string MarkOf(std::int64_t position);
   void AppendMark(std::string_view mark);
 };

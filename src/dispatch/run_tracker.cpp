@@ -29,6 +29,10 @@ CRunTracker::~CRunTracker() { platform::SetNetWaitAbandon(nullptr); }
 bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource& source,
                         bool resume, std::string& error) {
   m_pace = CRunPace(source.m_nRate, m_host.RunClock());
+  m_resumed = JournalCount();
+  m_nNext = 0;
+  m_nCurrent = -1;
+  m_bPaced = false;
   RunInputs inputs;
   if (startDir.empty()) {
     // Where the start directory cannot be told, neither can the names under it.
@@ -51,7 +55,8 @@ bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource
     RunInputs journal;
     std::int64_t done = 0;
     m_pending.clear();
-    if (!platform::ReadWholeFile(path, text) || !ParseJournal(text, journal, done, &m_pending) ||
+    if (!platform::ReadWholeFile(path, text) ||
+        !ParseJournal(text, journal, done, &m_pending, &m_resumed) ||
         !JournalLeavesWork(done, journal.m_nTotal, m_pending)) {
       error = T().nothingToResume;
       return false;
@@ -60,9 +65,8 @@ bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource
       error = T().inputsChanged;
       return false;
     }
-    m_nToSkip = done;
     m_progress.m_nDone = done;
-    m_journal.Continue(path);
+    m_journal.Continue(path, m_resumed);
   } else if (inputs.m_nTotal > 0) {
     m_journal.Begin(path, inputs);
   } else if (!startDir.empty()) {
@@ -79,45 +83,58 @@ void CRunTracker::StartCounted(const CMailSource& source, std::int64_t total) {
   m_progress = RunProgress();
   m_progress.m_nTotal = total;
   m_nPerFile = 0;
-  m_nToSkip = 0;
+  m_resumed = JournalCount();
+  m_nNext = 0;
+  m_nCurrent = -1;
+  m_bPaced = false;
   Report();
 }
 
 bool CRunTracker::SkipFile() {
-  if (m_nPerFile <= 0 || m_nToSkip < m_nPerFile) return false;
-  m_nToSkip -= m_nPerFile;
+  if (m_nPerFile <= 0 || m_nNext + m_nPerFile > m_resumed.m_nPrefix) return false;
+  m_nNext += m_nPerFile;
   return true;
 }
 
 bool CRunTracker::SkipMessage() {
-  if (m_nToSkip <= 0) return false;
-  --m_nToSkip;
-  return true;
+  m_nCurrent = m_nNext++;
+  return m_resumed.Contains(m_nCurrent);
 }
 
 bool CRunTracker::Ready() {
-  if (m_progress.m_bSending) return true;
-  if (!m_pace.WaitTurn([this] { return StopAsked(); })) {
+  if (m_bPaced) return true;
+  if (!m_pace.WaitTurn([this] { return IdleAndStopAsked(); })) {
     m_bStopped = true;
     return false;
   }
+  m_bPaced = true;
   m_progress.m_bSending = true;
   Report();
   return true;
 }
 
 void CRunTracker::Accepted() {
-  m_journal.Accepted();
+  m_journal.Accepted(m_nCurrent);
+  m_bPaced = false;
+  m_progress.m_bSending = false;
+  CountAccepted();
+}
+
+void CRunTracker::AcceptedAt(std::int64_t position) {
+  m_journal.Accepted(position);
+  CountAccepted();
+}
+
+void CRunTracker::CountAccepted() {
   ++m_progress.m_nDone;
   ++m_progress.m_nSentThisRun;
-  m_progress.m_bSending = false;
   Report();
 }
 
 CRunClock& CRunTracker::Clock() { return m_host.RunClock(); }
 
 bool CRunTracker::ReadyAgain() {
-  if (!m_pace.WaitTurn([this] { return StopAsked(); })) {
+  if (!m_pace.WaitTurn([this] { return IdleAndStopAsked(); })) {
     m_bStopped = true;
     return false;
   }
@@ -126,12 +143,21 @@ bool CRunTracker::ReadyAgain() {
 
 void CRunTracker::Note(const std::vector<JournalPending>& settled,
                        const std::vector<JournalPending>& pending, bool accepted) {
-  m_journal.Note(settled, pending, accepted);
-  if (!accepted) return;
-  ++m_progress.m_nDone;
-  ++m_progress.m_nSentThisRun;
+  if (!accepted) {
+    m_journal.Note(settled, pending, std::nullopt);
+    return;
+  }
+  m_journal.Note(settled, pending, m_nCurrent);
+  m_bPaced = false;
   m_progress.m_bSending = false;
-  Report();
+  CountAccepted();
+}
+
+void CRunTracker::NoteAt(const std::vector<JournalPending>& settled,
+                         const std::vector<JournalPending>& pending,
+                         std::optional<std::int64_t> position) {
+  m_journal.Note(settled, pending, position);
+  if (position) CountAccepted();
 }
 
 void CRunTracker::ShowCounts(std::int64_t delivered, std::int64_t undelivered) {
@@ -157,7 +183,14 @@ void CRunTracker::Finish(bool allSent) {
   m_progress.m_bSending = false;
 }
 
-bool CRunTracker::StopAsked() { return m_host.StopLevel() != StopNone; }
+bool CRunTracker::StopAsked() { return StopLevel() != StopNone; }
+
+int CRunTracker::StopLevel() { return m_host.StopLevel(); }
+
+bool CRunTracker::IdleAndStopAsked() {
+  if (m_idleWork) m_idleWork();
+  return StopAsked();
+}
 
 bool CRunTracker::AbandonWait(std::chrono::milliseconds waited) {
   const int level = m_host.StopLevel();

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,19 +39,32 @@ class CRunTracker {
   void StartCounted(const CMailSource& source, std::int64_t total);
 
   // Whether every message of the next mail file was accepted before (the
-  // file is passed over); then whether the next message was.
+  // file is passed over); then whether the next message was. Asked once for
+  // every message of the run, in order: the message asked about becomes the
+  // current one (Position).
   bool SkipFile();
   bool SkipMessage();
+  // The current message's place in the run's order, from 0.
+  std::int64_t Position() const { return m_nCurrent; }
   // Waits for the message's turn (the pace) and tells the host it starts;
   // false when a stop was asked for (nothing started). Asking again for the
   // same message returns at once.
   bool Ready();
+  // The message that was Ready went to a connection of its own and is not
+  // waited for here: the next Ready waits for its own turn.
+  void Dispatched() { m_bPaced = false; }
   // The server accepted the message in progress (a keep-going run: the
   // message is dealt with, whatever became of it).
   void Accepted();
+  // The same for message `position`, which went to a connection of its own
+  // (Dispatched).
+  void AcceptedAt(std::int64_t position);
   // A keep-going run: waits for the pace only, for a message tried again
   // (which has no place in the run's order); false when a stop was asked for.
   bool ReadyAgain();
+  // Work done between the slices of the pace's waits (the replies of
+  // messages on other connections); empty for none.
+  void SetIdleWork(std::function<void()> work) { m_idleWork = std::move(work); }
   // The pace, for the delays the server's replies ask for.
   CRunPace& Pace() { return m_pace; }
   CRunClock& Clock();
@@ -61,6 +75,10 @@ class CRunTracker {
   // (Accepted), in the same write as the recipients.
   void Note(const std::vector<JournalPending>& settled, const std::vector<JournalPending>& pending,
             bool accepted);
+  // Note for message `position`, which went to a connection of its own;
+  // none: no message is dealt with.
+  void NoteAt(const std::vector<JournalPending>& settled,
+              const std::vector<JournalPending>& pending, std::optional<std::int64_t> position);
   // What was pending when the run continued had stopped.
   const std::vector<JournalPending>& ResumedPending() const { return m_pending; }
   // Recipients delivered and not delivered so far.
@@ -69,6 +87,8 @@ class CRunTracker {
   // 0 messages when the run no longer waits.
   void ShowWaiting(std::int64_t messages, std::int64_t seconds);
   bool StopAsked();
+  // How hard a stop has been asked for (a StopLevel).
+  int StopLevel();
   // The run ends: the journal goes when every message was sent, else stays.
   void Finish(bool allSent);
 
@@ -77,12 +97,20 @@ class CRunTracker {
 
  private:
   bool AbandonWait(std::chrono::milliseconds waited);
+  // The idle work, then StopAsked.
+  bool IdleAndStopAsked();
+  // One more message accepted (or dealt with): the progress says so.
+  void CountAccepted();
   void Report();
 
   CBatchHost& m_host;
   RunProgress m_progress;
   std::int64_t m_nPerFile = 0;  // messages per mail file (non-blank address lines)
-  std::int64_t m_nToSkip = 0;   // accepted by the run continued, not yet passed over
+  JournalCount m_resumed;       // accepted by the run continued
+  std::int64_t m_nNext = 0;     // the place of the next message asked about
+  std::int64_t m_nCurrent = -1;  // the place of the current one
+  bool m_bPaced = false;         // the current message had its turn (Ready)
+  std::function<void()> m_idleWork;
   CRunPace m_pace{0};
   CRunJournal m_journal;
   std::vector<JournalPending> m_pending;

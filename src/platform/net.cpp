@@ -7,12 +7,12 @@ namespace platform {
 namespace {
 
 std::function<void()>& WaitHook() {
-  static std::function<void()> hook;
+  thread_local std::function<void()> hook;
   return hook;
 }
 
 std::function<bool(std::chrono::milliseconds)>& AbandonCheck() {
-  static std::function<bool(std::chrono::milliseconds)> check;
+  thread_local std::function<bool(std::chrono::milliseconds)> check;
   return check;
 }
 

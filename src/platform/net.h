@@ -4,8 +4,10 @@
 // Every wait (connect, send, receive, accept) runs in short slices and gives
 // up after the caller's time-out. Between slices a client socket calls the
 // process-wide wait hook, through which the window repaints while a run
-// waits, and then asks the process-wide abandon check whether to give up the
-// wait at once (a run being stopped while its server is silent); accepted
+// waits, and then asks the abandon check whether to give up the wait at once
+// (a run being stopped while its server is silent). Both belong to the thread
+// that set them: the connections a run keeps on threads of their own set an
+// abandon check of their own and never call the window's hook. Accepted
 // sockets and listeners do neither, so servers running on other threads do
 // not touch the window or a run.
 #pragma once

@@ -41,6 +41,9 @@ void CSmtpAccount::ReadSettings() {
   value = 0;
   file.ReadInt("smtp", "reuse", value);
   m_nReuse = value;
+  value = 0;
+  file.ReadInt("smtp", "connections", value);
+  m_nConnections = value;
 }
 
 void CSmtpAccount::WriteSettings() const {
@@ -54,6 +57,7 @@ void CSmtpAccount::WriteSettings() const {
   file.WriteInt("smtp", "security", m_nSecurity);
   file.WriteString("smtp", "cafile", m_strCaFile);
   file.WriteInt("smtp", "reuse", m_nReuse);
+  file.WriteInt("smtp", "connections", m_nConnections);
 }
 
 int CSmtpAccount::Security() const {
@@ -69,4 +73,9 @@ int CSmtpAccount::MessagesPerConnection() const {
   if (Security() == 0) return 1;
   if (m_nReuse <= 0) return kDefaultReuse;
   return m_nReuse < kMaxReuse ? m_nReuse : kMaxReuse;
+}
+
+int CSmtpAccount::Connections() const {
+  if (Security() == 0 || m_nConnections <= 1) return 1;
+  return m_nConnections < kMaxConnections ? m_nConnections : kMaxConnections;
 }

@@ -10,7 +10,7 @@ unsigned int DefaultSmtpPort(int security);
 class CSmtpAccount {
  public:
   // Reads "smtp", "Mail", "Name", "Password", "emstp", "port", "security",
-  // "cafile", "reuse" into the fields.
+  // "cafile", "reuse", "connections" into the fields.
   void ReadSettings();
   // Writes the fields back in the same order.
   void WriteSettings() const;
@@ -23,7 +23,12 @@ class CSmtpAccount {
   // 1-3 m_nReuse, kDefaultReuse when it is 0 or less, at most kMaxReuse.
   int MessagesPerConnection() const;
 
+  // The connections a run keeps busy at once: always 1 in mode 0; in modes
+  // 1-3 m_nConnections within 1-kMaxConnections (1 when it is 0 or less).
+  int Connections() const;
+
   static constexpr int kDefaultReuse = 20;
+  static constexpr int kMaxConnections = 10;
   static constexpr int kMaxReuse = 100;
 
   std::string m_strMail;
@@ -35,4 +40,5 @@ class CSmtpAccount {
   int m_nSecurity = 0;  // as stored: 0 none, 1 STARTTLS, 2 TLS, 3 plain EHLO
   std::string m_strCaFile;  // extra authorities (PEM), relative to the start directory
   int m_nReuse = 0;  // as stored: messages per connection, 0 for the default
+  int m_nConnections = 0;  // as stored: connections at once, 0 for one
 };

@@ -43,6 +43,7 @@ struct SmtpSessionLog {
   SmtpFailure m_failure = SmtpFailure::None;
   int m_nCode = 0;         // the failed step's reply code (0 without one)
   std::string m_strReply;  // its reply line, or the session's error text without one
+  bool m_bTimedOut = false;  // a Network failure whose wait ran out (not a refusal or a cut)
   std::vector<SmtpRecipientReply> m_recipients;  // in the order of the item
   bool m_bMessageSent = false;      // the final dot went out
   bool m_bMessageAccepted = false;  // and the server took the message (2xx)

@@ -158,6 +158,7 @@ void CSMTP::NoteFailure(SmtpFailure failure) {
   m_log.m_failure = failure;
   m_log.m_nCode = failure == SmtpFailure::Reply ? ReplyCode(m_szReply) : 0;
   m_log.m_strReply = failure == SmtpFailure::Reply ? ReplyLine(m_szReply) : std::string();
+  m_log.m_bTimedOut = failure == SmtpFailure::Network && (m_bStalled || m_socket.TimedOut());
 }
 
 SmtpSessionLog CSMTP::Log() const {

@@ -40,7 +40,7 @@ TEST_F(SettingsModels, FirstSaveOfEachModelCreatesItsSection) {
   const std::string smtp =
       "[smtp]\r\nsmtp=smtp.example.com\r\nMail=me@example.com\r\nName=me\r\n"
       "Password=p\xC3\xDC\xC2\xEB word\r\nemstp=1\r\nport=587\r\nsecurity=1\r\n"
-      "cafile=certs/ca.pem\r\nreuse=0\r\n";
+      "cafile=certs/ca.pem\r\nreuse=0\r\nconnections=0\r\n";
   EXPECT_EQ(Stored(), smtp);
 
   CMailSource source;
@@ -176,7 +176,7 @@ TEST_F(SettingsModels, HandEditedFileKeepsCommentsAndUnknownKeys) {
   sound.WriteSettings();
   EXPECT_EQ(m_dir.ReadFile("ini/Stmp.Ini"),
             "; written by hand\r\n[SMTP]\r\nSMTP=new.example.com\r\nport=25\r\n; note\r\n"
-            "Mail=\r\nName=\r\nPassword=\r\nemstp=0\r\nsecurity=0\r\ncafile=\r\nreuse=0\r\n"
+            "Mail=\r\nName=\r\nPassword=\r\nemstp=0\r\nsecurity=0\r\ncafile=\r\nreuse=0\r\nconnections=0\r\n"
             "[sound]\r\nplay=1\r\nvolume=loud\r\nbegin=\r\nok=ok.wav\r\nerr=\r\n");
 }
 

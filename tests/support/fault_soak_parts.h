@@ -58,9 +58,12 @@ class CSoakHost : public CBatchHost {
   CSoundSettings SoundSettings() override { return CSoundSettings(); }
   void ShowMessage(const std::string&) override {}
   void PlayCue(const std::string&) override {}
+  // One session per message, in every mode: the checks map each session the
+  // server saw to one address line.
   void SetSecurity(SmtpOpening opening, const std::string& caFile) {
     m_account.m_nSecurity = static_cast<int>(opening);
     m_account.m_strCaFile = caFile;
+    m_account.m_nReuse = 1;
   }
   // Keep-going runs with `retryMinutes` of retries, waiting on `clock`.
   void KeepGoing(int retryMinutes, CRunClock& clock) {

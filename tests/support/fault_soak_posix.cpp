@@ -148,7 +148,7 @@ int RunSender(const std::string& program, int deadlineMs) {
 void WriteSenderSettings(unsigned int port, SmtpOpening opening, const std::string& caFile) {
   std::string ini = FromUtf8("[smtp]\r\nsmtp=127.0.0.1\r\nMail=") + kSender + "\r\nemstp=0\r\nport=" +
                     std::to_string(port) + "\r\nsecurity=" + std::to_string(static_cast<int>(opening)) +
-                    "\r\ncafile=" + caFile + "\r\n[maildir]\r\nmaildir=mail\r\naddress=list.txt\r\nmailsubject=" +
+                    "\r\ncafile=" + caFile + "\r\nreuse=1\r\n[maildir]\r\nmaildir=mail\r\naddress=list.txt\r\nmailsubject=" +
                     FromUtf8("压力测试") + "\r\n[sound]\r\nplay=0\r\n";
   std::filesystem::create_directories("ini");
   WriteAll("ini/Stmp.Ini", ini);
