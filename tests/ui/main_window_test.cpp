@@ -286,16 +286,29 @@ TEST_F(MainWindow, SecurityModesMoveTheDefaultPortAndPlainLoginWarnsOnce) {
   // The new rows fit the page.
   EXPECT_TRUE(wxRect(smtp.GetClientSize()).Contains(smtp.m_buttonBrowse->GetRect()))
       << smtp.GetClientSize().y << " " << smtp.m_buttonBrowse->GetRect().GetBottom();
-  EXPECT_TRUE(wxRect(smtp.GetClientSize()).Contains(smtp.m_spinReuse->GetRect()))
-      << smtp.GetClientSize().y << " " << smtp.m_spinReuse->GetRect().GetBottom();
-  // Messages per connection: the default 20, greyed in mode 0.
+  // Every row fits the page, and no two overlap.
+  std::vector<wxWindow*> rows;
+  for (wxWindow* child : smtp.GetChildren()) {
+    EXPECT_TRUE(wxRect(smtp.GetClientSize()).Contains(child->GetRect()))
+        << smtp.GetClientSize().y << " " << child->GetRect().GetBottom();
+    if (wxDynamicCast(child, wxStaticText) == nullptr) rows.push_back(child);
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    for (std::size_t j = i + 1; j < rows.size(); ++j) {
+      EXPECT_FALSE(rows[i]->GetRect().Intersects(rows[j]->GetRect())) << i << " " << j;
+    }
+  }
+  // Messages per connection (20) and connections (1), greyed in mode 0.
   EXPECT_EQ(smtp.m_spinReuse->GetValue(), 20);
   EXPECT_FALSE(smtp.m_spinReuse->IsEnabled());
+  EXPECT_EQ(smtp.m_spinConnections->GetValue(), 1);
+  EXPECT_FALSE(smtp.m_spinConnections->IsEnabled());
 
   SelectWithKeys(smtp.m_choiceSecurity, "STARTTLS");
   EXPECT_EQ(smtp.m_choiceSecurity->GetSelection(), 1);
   EXPECT_EQ(smtp.m_spinPort->GetValue(), 587);
   EXPECT_TRUE(smtp.m_spinReuse->IsEnabled());
+  EXPECT_TRUE(smtp.m_spinConnections->IsEnabled());
   SelectWithKeys(smtp.m_choiceSecurity, "SSL/TLS");
   EXPECT_EQ(smtp.m_spinPort->GetValue(), 465);
   // A port of the user's own stays whatever the mode.
@@ -324,11 +337,18 @@ TEST_F(MainWindow, SecurityModesMoveTheDefaultPortAndPlainLoginWarnsOnce) {
   wxUIActionSimulator().Char(WXK_DOWN);
   ASSERT_TRUE(WaitUntil([&] { return smtp.m_spinReuse->GetValue() == reuse; }))
       << smtp.m_spinReuse->GetValue();
+  ClickOn(smtp.m_spinConnections);
+  ASSERT_TRUE(WaitUntil([&] { return wxWindow::FindFocus() == smtp.m_spinConnections; }));
+  const int connections = smtp.m_spinConnections->GetValue() + 1;
+  wxUIActionSimulator().Char(WXK_UP);
+  ASSERT_TRUE(WaitUntil([&] { return smtp.m_spinConnections->GetValue() == connections; }))
+      << smtp.m_spinConnections->GetValue();
   Choose("版本说明");
   EXPECT_EQ(Setting("smtp", "port"), "2465");
   EXPECT_EQ(Setting("smtp", "security"), "3");
   EXPECT_EQ(Setting("smtp", "cafile"), "certs/company.pem");
   EXPECT_EQ(Setting("smtp", "reuse"), std::to_string(reuse));
+  EXPECT_EQ(Setting("smtp", "connections"), std::to_string(connections));
 }
 
 }  // namespace uitest

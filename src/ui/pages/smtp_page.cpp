@@ -28,8 +28,19 @@ constexpr int kEditH = 13;
 constexpr int kBrowseW = 34;
 constexpr int kMaxPort = 65535;
 constexpr int kPlainEhlo = 3;  // the security mode without encryption that says EHLO
-constexpr int kCaFileY = 160;
-constexpr int kReuseY = 176;
+// The rows, top to bottom, in dialog units: edits 18 apart, the drop-down
+// list and the spin controls (taller on GTK) 19 or 20 apart.
+constexpr int kServerY = 12;
+constexpr int kMailY = 30;
+constexpr int kNameY = 48;
+constexpr int kPasswordY = 66;
+constexpr int kRuleY = 83;
+constexpr int kAuthY = 88;
+constexpr int kSecurityY = 101;
+constexpr int kPortY = 121;
+constexpr int kCaFileY = 141;
+constexpr int kReuseY = 156;
+constexpr int kConnectionsY = 175;
 
 }  // namespace
 
@@ -54,30 +65,30 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
                           style);
   };
 
-  label("邮件发送服务器\n(SMTP):", 10, 20);
-  m_editServer = edit(1001, 14, 0);
-  label("电子邮件地址:", 38, 10);
-  m_editMail = edit(1002, 36, 0);
-  label("用户名:", 60, 10);
-  m_editName = edit(1003, 58, 0);
-  label("密码:", 82, 10);
-  m_editPassword = edit(1004, 80, wxTE_PASSWORD);
-  new wxStaticLine(this, wxID_ANY, at(kLabelX, 100), size(kEditX + kEditW - kLabelX, 1));
+  label("邮件发送服务器\n(SMTP):", kServerY - 4, 20);
+  m_editServer = edit(1001, kServerY, 0);
+  label("电子邮件地址:", kMailY + 2, 10);
+  m_editMail = edit(1002, kMailY, 0);
+  label("用户名:", kNameY + 2, 10);
+  m_editName = edit(1003, kNameY, 0);
+  label("密码:", kPasswordY + 2, 10);
+  m_editPassword = edit(1004, kPasswordY, wxTE_PASSWORD);
+  new wxStaticLine(this, wxID_ANY, at(kLabelX, kRuleY), size(kEditX + kEditW - kLabelX, 1));
   m_checkAuth = new wxCheckBox(this, 1015, wxString::FromUTF8("我的发送服务器(SMTP)需要验证"),
-                               at(kLabelX + 16, 107), wxDefaultSize);
-  label("安全连接:", 126, 10);
-  m_choiceSecurity = new wxChoice(this, 1016, at(kEditX, 122), width(kEditW));
+                               at(kLabelX + 16, kAuthY), wxDefaultSize);
+  label("安全连接:", kSecurityY + 4, 10);
+  m_choiceSecurity = new wxChoice(this, 1016, at(kEditX, kSecurityY), width(kEditW));
   for (const char* mode : {"无", "STARTTLS", "SSL/TLS", "无加密 (本机或内网转发)"}) {
     m_choiceSecurity->Append(wxString::FromUTF8(mode));
   }
   m_choiceSecurity->SetSelection(0);
-  label("端口:", 144, 10);
-  m_spinPort = new wxSpinCtrl(this, 1017, wxEmptyString, at(kEditX, 140), wxDefaultSize,
+  label("端口:", kPortY + 4, 10);
+  m_spinPort = new wxSpinCtrl(this, 1017, wxEmptyString, at(kEditX, kPortY), wxDefaultSize,
                               wxSP_ARROW_KEYS, 1, kMaxPort, 25);
   // On Windows the native up-down control, joined to its edit while that is
   // still empty, moves itself left of the edit, and the control then takes
   // its left edge as its position, over the label: put it back in place.
-  m_spinPort->Move(at(kEditX, 140));
+  m_spinPort->Move(at(kEditX, kPortY));
   label("证书文件:", kCaFileY + 2, 10);
   m_editCaFile = new wxTextCtrl(this, 1018, wxEmptyString, at(kEditX, kCaFileY),
                                 size(kEditW - kBrowseW - 2, kEditH));
@@ -91,6 +102,11 @@ bool CSmtpPage::Create(wxWindow* parent, wxWindowID id) {
   new wxStaticText(this, wxID_ANY, wxString::FromUTF8("封"),
                    wxPoint(m_spinReuse->GetRect().GetRight() + wxDLG_UNIT(this, wxSize(3, 0)).x,
                            at(0, kReuseY + 4).y));
+  label("同时连接数:", kConnectionsY + 4, 10);
+  m_spinConnections = new wxSpinCtrl(this, 1021, wxEmptyString, at(kEditX, kConnectionsY),
+                                     wxDefaultSize, wxSP_ARROW_KEYS, 1,
+                                     CSmtpAccount::kMaxConnections, 1);
+  m_spinConnections->Move(at(kEditX, kConnectionsY));
   m_choiceSecurity->Bind(wxEVT_CHOICE, &CSmtpPage::OnSecurityChosen, this);
   m_checkAuth->Bind(wxEVT_CHECKBOX, &CSmtpPage::OnAuthClicked, this);
   m_buttonBrowse->Bind(wxEVT_BUTTON, &CSmtpPage::OnBrowse, this);
@@ -109,7 +125,9 @@ void CSmtpPage::OnSecurityChosen(wxCommandEvent&) {
 }
 
 void CSmtpPage::EnableReuse() {
-  m_spinReuse->Enable(std::max(m_choiceSecurity->GetSelection(), 0) != 0);
+  const bool carries = std::max(m_choiceSecurity->GetSelection(), 0) != 0;
+  m_spinReuse->Enable(carries);
+  m_spinConnections->Enable(carries);
 }
 
 void CSmtpPage::OnAuthClicked(wxCommandEvent&) {
@@ -152,6 +170,7 @@ void CSmtpPage::ControlsToFields() {
   m_nSecurity = std::max(m_choiceSecurity->GetSelection(), 0);
   m_strCaFile = ToCodePage(m_editCaFile->GetValue());
   m_nReuse = m_spinReuse->GetValue();
+  m_nConnections = m_spinConnections->GetValue();
 }
 
 void CSmtpPage::FieldsToControls() {
@@ -168,5 +187,6 @@ void CSmtpPage::FieldsToControls() {
   CSmtpAccount shown = *this;
   if (shown.Security() == 0) shown.m_nSecurity = 1;
   m_spinReuse->SetValue(shown.MessagesPerConnection());
+  m_spinConnections->SetValue(shown.Connections());
   EnableReuse();
 }

@@ -1,7 +1,8 @@
 // The SMTP account page: server, sender address, login, whether the server
 // wants a login, the port, the security mode, a file of extra certificate
-// authorities and how many messages one connection carries (modes 1-3). Its controls are what a run sends with, even before the page
-// is left and stored.
+// authorities, how many messages one connection carries and how many
+// connections a run keeps busy (modes 1-3). Its controls are what a run sends
+// with, even before the page is left and stored.
 #pragma once
 
 #include <wx/panel.h>
@@ -25,7 +26,7 @@ class CSmtpPage : public wxPanel, public CSmtpAccount {
   // Takes the controls into the fields and writes section "smtp".
   void SaveSettings();
   // Fields from controls, in the order mail, name, password, server, auth,
-  // port, security, certificate file, messages per connection.
+  // port, security, certificate file, messages per connection, connections.
   void ControlsToFields();
   void FieldsToControls();
 
@@ -39,6 +40,7 @@ class CSmtpPage : public wxPanel, public CSmtpAccount {
   wxTextCtrl* m_editCaFile = nullptr;    // 1018
   wxButton* m_buttonBrowse = nullptr;    // 1019
   wxSpinCtrl* m_spinReuse = nullptr;     // 1020: 每个连接发送, enabled in modes 1-3
+  wxSpinCtrl* m_spinConnections = nullptr;  // 1021: 同时连接数, enabled in modes 1-3
 
  private:
   // A new mode moves the port to its default when the port shows the old
@@ -49,7 +51,7 @@ class CSmtpPage : public wxPanel, public CSmtpAccount {
   // The plain EHLO mode with login on: warns once per run that the password
   // crosses the network unencrypted.
   void WarnOfPlainLogin();
-  // The messages-per-connection spin works in modes 1-3 only.
+  // The messages-per-connection and connections spins work in modes 1-3 only.
   void EnableReuse();
 
   int m_nShownSecurity = 0;  // the mode the port follows
