@@ -15,6 +15,11 @@ constexpr std::chrono::milliseconds kWaitSlice{10};
 
 constexpr int kServiceNotAvailable = 421;
 
+// How long a connection refused while no other is open waits before its one
+// more try, and the slices in which it looks for a stop meanwhile.
+constexpr std::chrono::milliseconds kRefusedPause{1000};
+constexpr std::chrono::milliseconds kPauseSlice{50};
+
 }  // namespace
 
 CConnectionPool::CConnectionPool(const MessageTarget& target, int connections,
@@ -112,7 +117,8 @@ void CConnectionPool::Work() {
            now - *stopSeen >= CRunTracker::kSilentServerAfterStop;
   });
   CMessageSender sender;
-  for (;;) {
+  bool holds = false;  // counted in m_nHolding
+  for (bool retire = false; !retire;) {
     Job job;
     {
       std::unique_lock<std::mutex> lock(m_lock);
@@ -124,31 +130,60 @@ void CConnectionPool::Work() {
     }
     PoolResult result;
     result.m_nTag = job.m_nTag;
-    const int opened = sender.ConnectionsOpened();
-    result.m_bSent =
-        sender.Send(m_target, job.m_item, result.m_strError, &result.m_log, job.m_bPrepared);
-    bool retire = false;
-    {
-      std::lock_guard<std::mutex> guard(m_lock);
-      m_nOpened += sender.ConnectionsOpened() - opened;
-      --m_nBusy;
-      if (!result.m_bSent && m_nWorking > 1 && RefusedOpening(result)) {
-        // Another connection takes the message; this one is not opened again.
-        retire = true;
-        --m_nWorking;
-        job.m_bPrepared = sender.LastPrepared();
-        m_jobs.push_front(std::move(job));
-      } else {
-        m_results.push_back(std::move(result));
-        --m_nInFlight;
+    for (int attempt = 0;; ++attempt) {
+      if (attempt > 0) PauseAfterRefusal();
+      const int opened = sender.ConnectionsOpened();
+      result.m_bSent =
+          sender.Send(m_target, job.m_item, result.m_strError, &result.m_log, job.m_bPrepared);
+      job.m_bPrepared = job.m_bPrepared || sender.LastPrepared();
+      bool again = false;
+      {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_nOpened += sender.ConnectionsOpened() - opened;
+        if (sender.HoldsConnection() != holds) {
+          holds = !holds;
+          m_nHolding += holds ? 1 : -1;
+        }
+        if (!result.m_bSent && RefusedOpening(result)) {
+          if (m_nWorking > 1 && m_nHolding > 0) {
+            // The server takes no more connections than the others have:
+            // this one is not opened again and another takes the message.
+            retire = true;
+          } else if (attempt == 0 && m_nStop.load() == StopNone) {
+            // No other connection is open: the server may still be counting
+            // one just closed. One more try after a pause; then it stands.
+            again = true;
+          }
+        }
       }
+      if (!again) break;
     }
+    std::unique_lock<std::mutex> lock(m_lock);
+    --m_nBusy;
+    if (retire) {
+      --m_nWorking;
+      m_jobs.push_front(std::move(job));
+    } else {
+      m_results.push_back(std::move(result));
+      --m_nInFlight;
+    }
+    lock.unlock();
     if (retire) m_work.notify_one();
     m_done.notify_all();
-    if (retire) break;
   }
   sender.Finish();
+  if (holds) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    --m_nHolding;
+  }
   platform::SetNetWaitAbandon(nullptr);
+}
+
+void CConnectionPool::PauseAfterRefusal() const {
+  const auto until = std::chrono::steady_clock::now() + kRefusedPause;
+  while (m_nStop.load() == StopNone && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(kPauseSlice);
+  }
 }
 
 bool CConnectionPool::RefusedOpening(const PoolResult& result) {

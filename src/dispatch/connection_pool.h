@@ -9,9 +9,10 @@
 // stop level on to the connections, whose socket waits give up as a run's do.
 //
 // A connection the server refuses to open (421 at the greeting, or the
-// connection refused) while another connection still works is no failure:
-// its message goes to another connection and the run goes on with one
-// connection fewer. The last connection's refusal is the message's failure.
+// connection refused) while another is open is no failure: its message goes
+// to another connection and the run goes on with one connection fewer. With
+// no other open (the server may still count one just closed) it tries once
+// more after a second; a second refusal is the message's failure.
 #pragma once
 
 #include <atomic>
@@ -79,6 +80,8 @@ class CConnectionPool {
   // Whether the open the session just tried was refused by a server that
   // takes further connections no more, so the message may go elsewhere.
   static bool RefusedOpening(const PoolResult& result);
+  // A short wait before trying a refused opening once more (a stop ends it).
+  void PauseAfterRefusal() const;
   // Waits in slices, running the wait hook and passing the stop level on,
   // until `done` holds (asked under the lock); returns the results.
   std::vector<PoolResult> WaitUntil(const std::function<bool()>& done);
@@ -94,6 +97,7 @@ class CConnectionPool {
   int m_nInFlight = 0;  // handed over, no result yet
   int m_nWorking = 0;   // threads still taking jobs
   int m_nBusy = 0;      // threads with a job in hand
+  int m_nHolding = 0;   // threads holding an open connection between messages
   int m_nOpened = 0;
   bool m_bEnding = false;
   std::vector<std::thread> m_threads;

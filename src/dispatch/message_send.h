@@ -50,6 +50,8 @@ class CMessageSender {
   void Finish();
   // Connections opened so far.
   int ConnectionsOpened() const { return m_nOpened; }
+  // Whether a connection is open between messages.
+  bool HoldsConnection() const { return m_smtp != nullptr; }
 
  private:
   MessageTarget m_target;

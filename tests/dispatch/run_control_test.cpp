@@ -1,7 +1,10 @@
 // Progress, stop, pace and continuing a run, against the scripted server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,7 +14,9 @@
 #include "dispatch/run_journal.h"
 #include "platform/net.h"
 #include "settings/profile_file.h"
+#include "platform/journal_file.h"
 #include "support/scripted_smtp_server.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -265,24 +270,80 @@ TEST(RunJournal, HeaderRoundTripsAndOnlyWholeMarksCount) {
   inputs.m_files = {{"a b", {1, 2}}, {std::string("\x01\xff", 2), {0, 99}}};
   inputs.m_nTotal = 4;
   const std::string header = FormatJournalHeader(inputs);
-  const std::vector<std::pair<std::string, std::int64_t>> cases = {
-      {"", 0},
-      {"...", 3},
-      {std::string("..\0\0\0", 5), 2},  // grown but not written when the machine stopped
-      {"..x.", 2},
+  // The tail, the messages it marks (prefix, then those beyond it).
+  struct Case {
+    std::string m_strTail;
+    std::int64_t m_nPrefix;
+    std::set<std::int64_t> m_ahead;
   };
-  for (const auto& [tail, marks] : cases) {
+  const std::vector<Case> cases = {
+      {"", 0, {}},
+      {"...", 3, {}},
+      {std::string("..\0\0\0", 5), 2, {}},  // grown but not written when the machine stopped
+      {"..x.", 2, {}},
+      // Taken ahead of earlier ones on other connections, then the gap filled.
+      {"+ 2\n+ 4\n", 0, {2, 4}},
+      {"+ 2\n+ 1\n.", 3, {}},
+      {".+ 3\n.", 2, {3}},
+      {".+ 3\n..", 4, {}},
+      {"+ 1\n+ 1\n", 0, {1}},
+      {"+ 2\n+ 5", 0, {2}},      // a line cut short counts for nothing
+      {"+ 2\n+ x\n.", 0, {2}},  // nor does a torn one, nor anything after it
+      {"+ 2\n+ -1\n", 0, {2}},
+  };
+  for (const Case& c : cases) {
     RunInputs read;
     std::int64_t done = -1;
-    EXPECT_TRUE(ParseJournal(header + tail, read, done));
+    JournalCount count;
+    EXPECT_TRUE(ParseJournal(header + c.m_strTail, read, done, nullptr, &count)) << c.m_strTail;
     EXPECT_EQ(read, inputs);
-    EXPECT_EQ(done, marks);
+    EXPECT_EQ(count.m_nPrefix, c.m_nPrefix) << c.m_strTail;
+    EXPECT_EQ(count.m_ahead, c.m_ahead) << c.m_strTail;
+    EXPECT_EQ(done, count.Accepted());
   }
   // A header cut short anywhere is no journal: never trusted for a count.
   for (std::size_t cut = 0; cut < header.size(); ++cut) {
     RunInputs read;
     std::int64_t done = 0;
     EXPECT_FALSE(ParseJournal(header.substr(0, cut), read, done)) << cut;
+  }
+}
+
+// What a run with several connections writes as its messages are taken in
+// any order reads back as exactly those messages, whenever it is cut off,
+// and a continued journal goes on from what it read.
+TEST(RunJournal, MessagesTakenInAnyOrderReadBackExactly) {
+  testsupport::CTempDir dir;
+  const std::filesystem::path path = dir.Path() / "Send.Jnl";
+  RunInputs inputs;
+  inputs.m_nTotal = 12;
+  const std::vector<std::int64_t> order = {1, 0, 4, 2, 3, 7, 5, 9, 6, 8, 11, 10};
+  for (std::size_t cut = 0; cut <= order.size(); ++cut) {
+    CRunJournal journal;
+    ASSERT_TRUE(journal.Begin(path, inputs));
+    const std::size_t half = cut / 2;
+    for (std::size_t i = 0; i < half; ++i) journal.Accepted(order[i]);
+    journal.Close();
+    std::string text;
+    RunInputs read;
+    std::int64_t done = 0;
+    JournalCount count;
+    ASSERT_TRUE(platform::ReadWholeFile(path, text));
+    ASSERT_TRUE(ParseJournal(text, read, done, nullptr, &count));
+    // Continued, with one message noted twice (it must not count twice).
+    CRunJournal continued;
+    ASSERT_TRUE(continued.Continue(path, count));
+    for (std::size_t i = half; i < cut; ++i) continued.Accepted(order[i]);
+    if (cut > 0) continued.Note({}, {}, order[cut - 1]);
+    continued.Close();
+    ASSERT_TRUE(platform::ReadWholeFile(path, text));
+    ASSERT_TRUE(ParseJournal(text, read, done, nullptr, &count));
+    EXPECT_EQ(done, static_cast<std::int64_t>(cut)) << cut;
+    for (std::int64_t m = 0; m < inputs.m_nTotal; ++m) {
+      const bool taken = std::find(order.begin(), order.begin() + static_cast<long>(cut), m) !=
+                         order.begin() + static_cast<long>(cut);
+      EXPECT_EQ(count.Contains(m), taken) << cut << " " << m;
+    }
   }
 }
 

@@ -22,7 +22,9 @@ It runs until it is stopped (SIGTERM) or for 120 s (PEER_LIFETIME seconds
 when that is set). PEER_PIPELINING=1 offers PIPELINING in the EHLO reply
 (aiosmtpd reads commands line by line, so pipelined ones are answered in
 order); PEER_CLOSE_AFTER=N closes each connection right after the reply to
-its Nth message.
+its Nth message. PEER_MAX_CONNECTIONS=N greets a connection beyond N open at
+once with 421 and closes it. Each session's report also says OPEN <n>: the
+connections open when it began, itself included.
 """
 import asyncio
 import email
@@ -45,6 +47,7 @@ CERTNAME = sys.argv[3]
 LOGIN = len(sys.argv) > 4 and sys.argv[4] == "login"
 PIPELINING = os.environ.get("PEER_PIPELINING") == "1"
 CLOSE_AFTER = int(os.environ.get("PEER_CLOSE_AFTER", "0"))
+MAX_CONNECTIONS = int(os.environ.get("PEER_MAX_CONNECTIONS", "0"))
 
 out_lock = threading.Lock()
 
@@ -77,6 +80,8 @@ class Recorder:
         session.messages = getattr(session, "messages", 0) + 1
         if CLOSE_AFTER and session.messages % CLOSE_AFTER == 0:
             # After the reply has gone: close() sends what is buffered first.
+            # The connection no longer counts as open from now on.
+            server.note_closed()
             asyncio.get_running_loop().call_soon(server.transport.close)
         return "250 Message accepted"
 
@@ -97,6 +102,30 @@ def authenticator(server, session, envelope, mechanism, auth_data):
 class PeerSMTP(SMTP):
     hello = None
     auth_tls = "-"
+    refused = False   # greeted with 421 and closed
+    counted = False   # counted in open_connections
+    open_connections = 0  # of the whole server (its one event loop)
+
+    def connection_made(self, transport):
+        if self.counted:
+            # Again over TLS after STARTTLS: the same connection.
+            super().connection_made(transport)
+            return
+        if MAX_CONNECTIONS and PeerSMTP.open_connections >= MAX_CONNECTIONS:
+            self.refused = True
+            transport.write(b"421 4.7.0 Too many connections, try again later\r\n")
+            transport.close()
+            return
+        PeerSMTP.open_connections += 1
+        self.counted = True
+        self.opened_with = PeerSMTP.open_connections
+        super().connection_made(transport)
+
+    def note_closed(self):
+        """The server closes the connection: it counts as open no more."""
+        if self.counted:
+            self.counted = False
+            PeerSMTP.open_connections -= 1
 
     def ssl_object(self):
         if self.session.ssl:
@@ -119,11 +148,20 @@ class PeerSMTP(SMTP):
         self.note_hello(hostname)
         await super().smtp_EHLO(hostname)
 
+    async def smtp_QUIT(self, arg):
+        # Closing from here on: a client's next connection may come before
+        # the close is seen.
+        self.note_closed()
+        await super().smtp_QUIT(arg)
+
     async def smtp_AUTH(self, arg):
         self.auth_tls = "1" if self.ssl_object() is not None else "0"
         await super().smtp_AUTH(arg)
 
     def connection_lost(self, error):
+        if self.refused:
+            return
+        self.note_closed()
         super().connection_lost(error)
         if self.hello is None:
             return
@@ -131,7 +169,7 @@ class PeerSMTP(SMTP):
         if self.session.authenticated:
             user = self.session.auth_data.login.decode("latin-1")
         emit(["SESSION", "HELLO " + self.hello, "TLS %d" % self.tls, "RESUMED %d" % self.resumed,
-              "AUTH " + user, "AUTHTLS " + self.auth_tls]
+              "AUTH " + user, "AUTHTLS " + self.auth_tls, "OPEN %d" % self.opened_with]
              + getattr(self.session, "report", []) + ["ENDSESSION"])
 
 
