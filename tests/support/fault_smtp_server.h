@@ -55,6 +55,10 @@ struct FaultPlan {
   // Recipients whose address begins with this are refused for good
   // ("550 5.1.1"); "" refuses none.
   std::string m_strRefusedPrefix;
+  // Serves every connection on a thread of its own, at once, instead of one
+  // after another; only for a sound server (m_dRate 0: the faults' random
+  // draws belong to the accepting thread).
+  bool m_bConcurrent = false;
 };
 
 // One session as the server saw it.
@@ -114,6 +118,7 @@ class CFaultSmtpServer {
   std::vector<ServedSession> m_done;
   int m_nActive = 0;
   std::thread m_thread;
+  std::vector<std::thread> m_sessionThreads;  // m_bConcurrent
 };
 
 }  // namespace testsupport

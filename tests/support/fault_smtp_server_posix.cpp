@@ -349,6 +349,7 @@ CFaultSmtpServer::CFaultSmtpServer(const FaultPlan& plan, unsigned int port)
 CFaultSmtpServer::~CFaultSmtpServer() {
   m_bStop = true;
   if (m_thread.joinable()) m_thread.join();
+  for (std::thread& session : m_sessionThreads) session.join();
   if (m_listener >= 0) close(m_listener);
   SSL_CTX_free(static_cast<SSL_CTX*>(m_tlsContext));
 }
@@ -403,11 +404,26 @@ void CFaultSmtpServer::Serve() {
       std::lock_guard<std::mutex> lock(m_mutex);
       ++m_nActive;
     }
-    Play(fd, session);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_done.push_back(std::move(session));
-    --m_nActive;
-    m_changed.notify_all();
+    auto serve = [this, fd](ServedSession served) {
+      Play(fd, served);
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_done.push_back(std::move(served));
+      --m_nActive;
+      m_changed.notify_all();
+    };
+    if (m_plan.m_bConcurrent) {
+      {
+        // The threads of sessions all ended are joined as the next begins.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_nActive == 1) {
+          for (std::thread& ended : m_sessionThreads) ended.join();
+          m_sessionThreads.clear();
+        }
+      }
+      m_sessionThreads.emplace_back(serve, std::move(session));
+    } else {
+      serve(std::move(session));
+    }
   }
 }
 

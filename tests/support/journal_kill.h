@@ -25,6 +25,10 @@ struct JournalKillOptions {
   // refused by the server: neither a delivered nor a refused recipient is
   // asked for again but the one in flight at a kill.
   bool m_bKeepGoing = false;
+  // Connections at once (plain EHLO, one message each): the server takes
+  // messages out of the list's order, and up to this many are in flight at
+  // a kill.
+  int m_nConnections = 1;
 };
 
 struct JournalKillReport {
@@ -37,6 +41,7 @@ struct JournalKillReport {
   int m_nMessages = 0;       // messages the lists asked for
   int m_nTaken = 0;          // messages the server took
   int m_nInFlightResent = 0;  // taken again: the message in flight at a kill
+  int m_nOutOfOrder = 0;      // journals left with messages marked beyond a gap
   long m_nFullRunUs = 0;      // one unkilled run
   double m_dSeconds = 0;
   std::vector<std::string> m_breaches;
