@@ -90,7 +90,6 @@ bool SendMany(const MessageTarget& target, int count, const std::string& body, b
 // false when any failed.
 bool SendThroughPool(const MessageTarget& target, int connections, int count,
                      const std::string& body) {
-  CConnectionPool pool(target, connections, [] { return 0; });
   bool ok = true;
   auto take = [&ok](const std::vector<PoolResult>& results) {
     for (const PoolResult& result : results) {
@@ -101,15 +100,16 @@ bool SendThroughPool(const MessageTarget& target, int connections, int count,
       }
     }
   };
+  CConnectionPool pool(target, connections, [] { return 0; }, take);
   for (int i = 0; i < count; ++i) {
-    take(pool.WaitForRoom());
+    pool.WaitForRoom();
     CMailItem item;
     item.AddRecipientList(kRecipient);
     item.m_strSubject = kSubject;
     item.m_strBody = body;
     pool.Submit(static_cast<std::uint64_t>(i), std::move(item));
   }
-  take(pool.Drain());
+  pool.Drain();
   pool.Finish();
   return ok;
 }

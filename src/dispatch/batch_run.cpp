@@ -92,11 +92,12 @@ void CBatchRun::Run() {
     std::unique_ptr<CConnectionPool> pool;
     const MessageTarget target = Target();
     if (allSent && target.m_account.Connections() > 1) {
-      pool = std::make_unique<CConnectionPool>(target, target.m_account.Connections(),
-                                               [this] { return m_host.StopLevel(); });
-      m_pPool = pool.get();
       m_bPoolFailed = false;
-      tracker.SetIdleWork([this] { TakeResults(m_pPool->TakeResults()); });
+      pool = std::make_unique<CConnectionPool>(
+          target, target.m_account.Connections(), [this] { return m_host.StopLevel(); },
+          [this](const std::vector<PoolResult>& results) { TakeResults(results); });
+      m_pPool = pool.get();
+      tracker.SetIdleWork([this] { m_pPool->TakeResults(); });
     }
     for (std::size_t i = 0; allSent && i < mail.Mail().size(); ++i) {
       if (tracker.SkipFile()) continue;
@@ -110,7 +111,8 @@ void CBatchRun::Run() {
     }
     if (pool) {
       // Every message handed over is dealt with before the run ends.
-      allSent = TakeResults(pool->Drain()) && allSent;
+      pool->Drain();
+      allSent = allSent && !m_bPoolFailed;
       pool->Finish();
       tracker.SetIdleWork(nullptr);
       m_pPool = nullptr;
@@ -207,7 +209,8 @@ bool CBatchRun::SendMessage(CMailItem& item) {
 }
 
 bool CBatchRun::HandOver(CMailItem& item) {
-  if (!TakeResults(m_pPool->WaitForRoom()) || !m_pTracker->Ready()) return false;
+  m_pPool->WaitForRoom();
+  if (m_bPoolFailed || !m_pTracker->Ready()) return false;
   // A reply dealt with during the pace's wait may have ended the run.
   if (m_bPoolFailed) return false;
   ++m_nAddressCount;
@@ -216,8 +219,10 @@ bool CBatchRun::HandOver(CMailItem& item) {
   return true;
 }
 
-bool CBatchRun::TakeResults(const std::vector<PoolResult>& results) {
+void CBatchRun::TakeResults(const std::vector<PoolResult>& results) {
   for (const PoolResult& result : results) {
+    // Not begun when a stop came: neither sent nor failed.
+    if (result.m_bNotSent) continue;
     // Taken for some of the line's recipients counts as sent, as it does on
     // a single connection: a run continued later must not send it again.
     if (result.m_bSent || result.m_log.m_bMessageAccepted) {
@@ -230,7 +235,6 @@ bool CBatchRun::TakeResults(const std::vector<PoolResult>& results) {
       m_strError = result.m_strError;
     }
   }
-  return !m_bPoolFailed;
 }
 
 bool CBatchRun::SendToRecipients(std::string recipients, std::string subject, std::string body) {

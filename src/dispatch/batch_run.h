@@ -128,8 +128,8 @@ class CBatchRun {
   // turn; false when the run ends (a stop, or a failure come in meanwhile).
   bool HandOver(CMailItem& item);
   // Deals with what became of messages handed over: each accepted one in the
-  // journal, the first failure as the run's error; false after a failure.
-  bool TakeResults(const std::vector<PoolResult>& results);
+  // journal, the first failure as the run's error (m_bPoolFailed).
+  void TakeResults(const std::vector<PoolResult>& results);
   // The keep-going run over the folder's entries; sets the outcome and the
   // error text and returns the final message's text.
   std::string RunKeepGoing(const std::vector<platform::DirEntry>& entries,

@@ -1,5 +1,6 @@
 #include "dispatch/connection_pool.h"
 
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -15,6 +16,10 @@ constexpr std::chrono::milliseconds kWaitSlice{10};
 
 constexpr int kServiceNotAvailable = 421;
 
+// Messages handed over per working connection: the one it sends and the
+// one that may follow that one's dot.
+constexpr int kMessagesPerConnection = 2;
+
 // How long a connection refused while no other is open waits before its one
 // more try, and the slices in which it looks for a stop meanwhile.
 constexpr std::chrono::milliseconds kRefusedPause{1000};
@@ -23,8 +28,8 @@ constexpr std::chrono::milliseconds kPauseSlice{50};
 }  // namespace
 
 CConnectionPool::CConnectionPool(const MessageTarget& target, int connections,
-                                 std::function<int()> stopLevel)
-    : m_target(target), m_stopLevel(std::move(stopLevel)) {
+                                 std::function<int()> stopLevel, ResultHandler onResults)
+    : m_target(target), m_stopLevel(std::move(stopLevel)), m_onResults(std::move(onResults)) {
   const int count = connections < 1 ? 1 : connections;
   m_nWorking = count;
   m_threads.reserve(static_cast<std::size_t>(count));
@@ -33,10 +38,8 @@ CConnectionPool::CConnectionPool(const MessageTarget& target, int connections,
 
 CConnectionPool::~CConnectionPool() { Finish(); }
 
-std::vector<PoolResult> CConnectionPool::WaitForRoom() {
-  return WaitUntil([this] {
-    return static_cast<int>(m_jobs.size()) + m_nBusy < m_nWorking;
-  });
+void CConnectionPool::WaitForRoom() {
+  WaitUntil([this] { return m_nInFlight < kMessagesPerConnection * m_nWorking; });
 }
 
 void CConnectionPool::Submit(std::uint64_t tag, CMailItem item) {
@@ -48,13 +51,17 @@ void CConnectionPool::Submit(std::uint64_t tag, CMailItem item) {
   m_work.notify_one();
 }
 
-std::vector<PoolResult> CConnectionPool::TakeResults() {
-  std::lock_guard<std::mutex> guard(m_lock);
-  return std::exchange(m_results, {});
+void CConnectionPool::TakeResults() {
+  std::vector<PoolResult> results;
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    results.swap(m_results);
+  }
+  if (!results.empty() && m_onResults) m_onResults(results);
 }
 
-std::vector<PoolResult> CConnectionPool::Drain() {
-  return WaitUntil([this] { return m_nInFlight == 0; });
+void CConnectionPool::Drain() {
+  WaitUntil([this] { return m_nInFlight == 0; });
 }
 
 void CConnectionPool::Finish() {
@@ -86,15 +93,20 @@ int CConnectionPool::ConnectionsOpened() const {
   return m_nOpened;
 }
 
-std::vector<PoolResult> CConnectionPool::WaitUntil(const std::function<bool()>& done) {
-  std::vector<PoolResult> results;
+void CConnectionPool::WaitUntil(const std::function<bool()>& done) {
   std::unique_lock<std::mutex> lock(m_lock);
   for (;;) {
     if (!m_results.empty()) {
-      for (PoolResult& result : m_results) results.push_back(std::move(result));
-      m_results.clear();
+      // Dealt with at once (the journal marks a message as soon as it can),
+      // outside the lock, so that the connections go on meanwhile.
+      std::vector<PoolResult> results;
+      results.swap(m_results);
+      lock.unlock();
+      if (m_onResults) m_onResults(results);
+      lock.lock();
+      continue;
     }
-    if (done()) return results;
+    if (done()) return;
     m_done.wait_for(lock, kWaitSlice);
     lock.unlock();
     platform::RunNetWaitHook();
@@ -116,26 +128,48 @@ void CConnectionPool::Work() {
     return waited >= CRunTracker::kSilentServerAfterStop &&
            now - *stopSeen >= CRunTracker::kSilentServerAfterStop;
   });
+  const auto going = [this] { return m_nStop.load() == StopNone; };
   CMessageSender sender;
   bool holds = false;  // counted in m_nHolding
+  // Held by address: the session knows a message whose commands went ahead
+  // by where it is.
+  std::unique_ptr<Job> current;
   for (bool retire = false; !retire;) {
-    Job job;
+    std::unique_ptr<Job> next;
     {
       std::unique_lock<std::mutex> lock(m_lock);
-      m_work.wait(lock, [this] { return m_bEnding || !m_jobs.empty(); });
-      if (m_bEnding) break;
-      job = std::move(m_jobs.front());
-      m_jobs.pop_front();
-      ++m_nBusy;
+      if (!current) {
+        m_work.wait(lock, [this] { return m_bEnding || !m_jobs.empty(); });
+        if (m_bEnding) break;
+        current = std::make_unique<Job>(std::move(m_jobs.front()));
+        m_jobs.pop_front();
+      }
+      if (!going() && !current->m_bBegun) {
+        // A stop came before the message began: it goes back unsent.
+        PoolResult unsent;
+        unsent.m_nTag = current->m_nTag;
+        unsent.m_bNotSent = true;
+        m_results.push_back(std::move(unsent));
+        --m_nInFlight;
+        current.reset();
+        lock.unlock();
+        m_done.notify_all();
+        continue;
+      }
+      // The message after it, when one waits, may follow it on this
+      // connection, its commands right after this one's dot.
+      if (!m_jobs.empty() && going()) {
+        next = std::make_unique<Job>(std::move(m_jobs.front()));
+        m_jobs.pop_front();
+      }
     }
     PoolResult result;
-    result.m_nTag = job.m_nTag;
+    result.m_nTag = current->m_nTag;
     for (int attempt = 0;; ++attempt) {
       if (attempt > 0) PauseAfterRefusal();
       const int opened = sender.ConnectionsOpened();
-      result.m_bSent =
-          sender.Send(m_target, job.m_item, result.m_strError, &result.m_log, job.m_bPrepared);
-      job.m_bPrepared = job.m_bPrepared || sender.LastPrepared();
+      result.m_bSent = sender.Send(m_target, current->m_item, result.m_strError, &result.m_log,
+                                   next ? &next->m_item : nullptr, going);
       bool again = false;
       {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -149,7 +183,7 @@ void CConnectionPool::Work() {
             // The server takes no more connections than the others have:
             // this one is not opened again and another takes the message.
             retire = true;
-          } else if (attempt == 0 && m_nStop.load() == StopNone) {
+          } else if (attempt == 0 && going()) {
             // No other connection is open: the server may still be counting
             // one just closed. One more try after a pause; then it stands.
             again = true;
@@ -158,17 +192,21 @@ void CConnectionPool::Work() {
       }
       if (!again) break;
     }
-    std::unique_lock<std::mutex> lock(m_lock);
-    --m_nBusy;
-    if (retire) {
-      --m_nWorking;
-      m_jobs.push_front(std::move(job));
-    } else {
-      m_results.push_back(std::move(result));
-      --m_nInFlight;
+    if (next) next->m_bBegun = sender.WentAhead(next->m_item);
+    {
+      std::lock_guard<std::mutex> guard(m_lock);
+      if (retire) {
+        --m_nWorking;
+        if (next) m_jobs.push_front(std::move(*next));
+        m_jobs.push_front(std::move(*current));
+        next.reset();
+      } else {
+        m_results.push_back(std::move(result));
+        --m_nInFlight;
+      }
     }
-    lock.unlock();
-    if (retire) m_work.notify_one();
+    current = std::move(next);
+    if (retire) m_work.notify_all();
     m_done.notify_all();
   }
   sender.Finish();

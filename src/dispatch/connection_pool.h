@@ -34,30 +34,37 @@
 struct PoolResult {
   std::uint64_t m_nTag = 0;  // the caller's, as given to Submit
   bool m_bSent = false;
+  bool m_bNotSent = false;  // a stop came before it began: nothing of it went
   std::string m_strError;
   SmtpSessionLog m_log;
 };
 
 class CConnectionPool {
  public:
+  // What became of messages handed over, in the order the server finished
+  // them; called on the run's thread, as soon as the results come in.
+  using ResultHandler = std::function<void(const std::vector<PoolResult>& results)>;
+
   // Starts `connections` (at least 1) connection threads for `target`;
   // `stopLevel` (asked on the run's thread only) is the run's StopLevel.
-  CConnectionPool(const MessageTarget& target, int connections, std::function<int()> stopLevel);
+  CConnectionPool(const MessageTarget& target, int connections, std::function<int()> stopLevel,
+                  ResultHandler onResults);
   // Finish().
   ~CConnectionPool();
   CConnectionPool(const CConnectionPool&) = delete;
   CConnectionPool& operator=(const CConnectionPool&) = delete;
 
-  // Waits until a connection is free to take a message; returns the results
-  // that came in meanwhile (in the order the server finished them).
-  std::vector<PoolResult> WaitForRoom();
+  // Waits until a connection has room for a message (each takes the one it
+  // sends and the one to follow), dealing with results meanwhile.
+  void WaitForRoom();
   // Hands `item` over; call after WaitForRoom. Its sender is set from the
   // account.
   void Submit(std::uint64_t tag, CMailItem item);
-  // The results in so far, without waiting.
-  std::vector<PoolResult> TakeResults();
-  // Waits until every message handed over has a result; returns them.
-  std::vector<PoolResult> Drain();
+  // Deals with the results in so far, without waiting.
+  void TakeResults();
+  // Waits until every message handed over has a result (after a stop, those
+  // not begun come back m_bNotSent), dealing with each as it comes.
+  void Drain();
   // Ends every connection (QUIT) and its thread; messages not yet taken by a
   // connection are dropped. Call after Drain to lose none.
   void Finish();
@@ -73,7 +80,7 @@ class CConnectionPool {
   struct Job {
     std::uint64_t m_nTag = 0;
     CMailItem m_item;
-    bool m_bPrepared = false;  // a refused connection had brought it to the wire's form
+    bool m_bBegun = false;  // its commands followed the dot of the one before
   };
 
   void Work();
@@ -82,12 +89,13 @@ class CConnectionPool {
   static bool RefusedOpening(const PoolResult& result);
   // A short wait before trying a refused opening once more (a stop ends it).
   void PauseAfterRefusal() const;
-  // Waits in slices, running the wait hook and passing the stop level on,
-  // until `done` holds (asked under the lock); returns the results.
-  std::vector<PoolResult> WaitUntil(const std::function<bool()>& done);
+  // Waits in slices, running the wait hook, passing the stop level on and
+  // dealing with results, until `done` holds (asked under the lock).
+  void WaitUntil(const std::function<bool()>& done);
 
   MessageTarget m_target;
   std::function<int()> m_stopLevel;
+  ResultHandler m_onResults;
   std::atomic<int> m_nStop{0};
   mutable std::mutex m_lock;
   std::condition_variable m_work;  // a job came, or the pool ends
@@ -96,7 +104,6 @@ class CConnectionPool {
   std::vector<PoolResult> m_results;
   int m_nInFlight = 0;  // handed over, no result yet
   int m_nWorking = 0;   // threads still taking jobs
-  int m_nBusy = 0;      // threads with a job in hand
   int m_nHolding = 0;   // threads holding an open connection between messages
   int m_nOpened = 0;
   bool m_bEnding = false;

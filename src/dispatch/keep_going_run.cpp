@@ -62,9 +62,10 @@ KeepGoingSummary CKeepGoingRun::Run() {
     m_schedule.Add(std::move(item), dueNow);
   }
   if (m_target.m_account.Connections() > 1) {
-    m_pool = std::make_unique<CConnectionPool>(m_target, m_target.m_account.Connections(),
-                                               [this] { return m_tracker.StopLevel(); });
-    m_tracker.SetIdleWork([this] { Collect(m_pool->TakeResults()); });
+    m_pool = std::make_unique<CConnectionPool>(
+        m_target, m_target.m_account.Connections(), [this] { return m_tracker.StopLevel(); },
+        [this](const std::vector<PoolResult>& results) { Collect(results); });
+    m_tracker.SetIdleWork([this] { m_pool->TakeResults(); });
   }
   for (std::size_t i = 0; i < m_mail.Mail().size(); ++i) {
     if (!Ended() && m_tracker.SkipFile()) continue;
@@ -152,7 +153,7 @@ void CKeepGoingRun::SendLine(std::size_t index, const std::string& line, int row
     m_tracker.Note({}, {}, true);
     return;
   }
-  if (m_pool) Collect(m_pool->WaitForRoom());
+  if (m_pool) m_pool->WaitForRoom();
   if (!Ended() && !m_tracker.Ready()) m_summary.m_bStopped = true;
   // A result dealt with while the run waited may have ended it as well.
   if (Ended()) {
@@ -193,13 +194,21 @@ void CKeepGoingRun::Collect(const std::vector<PoolResult>& results) {
     if (found == m_handedOver.end()) continue;
     Attempt attempt = std::move(found->second);
     m_handedOver.erase(found);
+    if (result.m_bNotSent) {
+      // A stop came before it began: not sent, and a continued run sends it.
+      const std::string& mailFile = m_mail.Mail()[attempt.m_nIndex].m_strName;
+      for (const MailRecipient& recipient : attempt.m_recipients) {
+        Final(mailFile, recipient, RecipientResult::NotSent, std::string(), 0);
+      }
+      continue;
+    }
     Judge(attempt, result.m_strError, result.m_log, true);
   }
 }
 
 void CKeepGoingRun::EndPool() {
   if (!m_pool) return;
-  Collect(m_pool->Drain());
+  m_pool->Drain();
   m_pool->Finish();
   m_tracker.SetIdleWork(nullptr);
   m_pool.reset();

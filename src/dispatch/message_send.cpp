@@ -48,70 +48,65 @@ bool SameTarget(const MessageTarget& a, const MessageTarget& b) {
          x.MessagesPerConnection() == y.MessagesPerConnection();
 }
 
-// One session for `item`: connect, send, disconnect; `prepared` tells
-// whether the session got as far as bringing the item to the wire's form.
-bool SendInSessionOfItsOwn(const MessageTarget& target, CMailItem& item, std::string& error,
-                           SmtpSessionLog* log, bool& prepared) {
+}  // namespace
+
+bool SendOneMessage(const MessageTarget& target, CMailItem& item, std::string& error,
+                    SmtpSessionLog* log) {
   std::unique_ptr<CSMTP> smtp = MakeSession(target);
   item.m_strSender = target.m_account.m_strMail;
-  bool sent = smtp->Connect();
-  if (sent) {
-    prepared = true;
-    sent = smtp->SendMail(item) && smtp->Disconnect();
-  }
+  const bool sent = smtp->Connect() && smtp->SendMail(item) && smtp->Disconnect();
   if (!sent) error = smtp->GetErrorText();
   if (log != nullptr) *log = smtp->Log();
   return sent;
 }
 
-}  // namespace
-
-bool SendOneMessage(const MessageTarget& target, CMailItem& item, std::string& error,
-                    SmtpSessionLog* log) {
-  bool prepared = false;
-  return SendInSessionOfItsOwn(target, item, error, log, prepared);
-}
-
 CMessageSender::~CMessageSender() { Finish(); }
 
 bool CMessageSender::Send(const MessageTarget& target, CMailItem& item, std::string& error,
-                          SmtpSessionLog* log, bool prepared) {
+                          SmtpSessionLog* log, CMailItem* next, std::function<bool()> nextWanted) {
   if (!SameTarget(target, m_target)) {
     Finish();
     m_target = target;
   }
-  m_bPrepared = prepared;
   const int perConnection = m_target.m_account.MessagesPerConnection();
-  if (perConnection <= 1 && !prepared) {
+  if (perConnection <= 1) {
     ++m_nOpened;
-    return SendInSessionOfItsOwn(m_target, item, error, log, m_bPrepared);
+    return SendOneMessage(m_target, item, error, log);
   }
   item.m_strSender = m_target.m_account.m_strMail;
   if (m_smtp && (m_smtp->MessagesBegun() >= perConnection || !m_smtp->CanCarryAnother())) {
     Finish();
   }
+  // The message after this one may follow its dot when the connection has
+  // room for both.
+  auto send = [&] {
+    const bool room = next != nullptr && m_smtp->MessagesBegun() + 2 <= perConnection;
+    if (room) next->m_strSender = m_target.m_account.m_strMail;
+    m_smtp->AnnounceNext(room ? next : nullptr, nextWanted);
+    return m_smtp->SendMail(item);
+  };
   bool sent = false;
   if (m_smtp) {
-    sent = prepared ? m_smtp->SendPrepared(item) : m_smtp->SendMail(item);
-    prepared = true;
-    m_bPrepared = true;
+    sent = send();
     if (!sent && LeftBeforeTheMessage(*m_smtp)) {
       // Nothing of the message went past MAIL: the server has not taken it.
+      // It goes again, as it is, on a new connection.
       m_smtp.reset();
     }
   }
   if (!m_smtp) {
     m_smtp = MakeSession(m_target);
     ++m_nOpened;
-    if (m_smtp->Connect()) {
-      sent = prepared ? m_smtp->SendPrepared(item) : m_smtp->SendMail(item);
-      m_bPrepared = true;
-    }
+    if (m_smtp->Connect()) sent = send();
   }
   if (!sent) error = m_smtp->GetErrorText();
   if (log != nullptr) *log = m_smtp->Log();
   if (!m_smtp->CanCarryAnother()) Finish();
   return sent;
+}
+
+bool CMessageSender::WentAhead(const CMailItem& next) const {
+  return m_smtp != nullptr && m_smtp->SentAhead(next);
 }
 
 void CMessageSender::Finish() {

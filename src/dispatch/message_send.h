@@ -3,6 +3,7 @@
 // the messages of a run, which in modes 1-3 share connections.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,13 +40,15 @@ class CMessageSender {
   CMessageSender& operator=(const CMessageSender&) = delete;
 
   // Sends `item` as SendOneMessage does, on the open connection when it was
-  // opened for the same target (else that one is closed first). `prepared`:
-  // an earlier Send prepared the item (LastPrepared) and it goes again as it is.
+  // opened for the same target (else that one is closed first). `next`, when
+  // given, is the message the following Send sends: over a pipelining server
+  // its commands may follow this message's dot (`nextWanted` asked just
+  // before); once they did (WentAhead) the following Send must be for it.
   bool Send(const MessageTarget& target, CMailItem& item, std::string& error,
-            SmtpSessionLog* log = nullptr, bool prepared = false);
-  // Whether the last Send brought its item to the wire's form, so that
-  // sending it again must pass `prepared`.
-  bool LastPrepared() const { return m_bPrepared; }
+            SmtpSessionLog* log = nullptr, CMailItem* next = nullptr,
+            std::function<bool()> nextWanted = {});
+  // Whether the commands of `next` went out after the last message's dot.
+  bool WentAhead(const CMailItem& next) const;
   // QUIT on the open connection, if any.
   void Finish();
   // Connections opened so far.
@@ -57,5 +60,4 @@ class CMessageSender {
   MessageTarget m_target;
   std::unique_ptr<CSMTP> m_smtp;  // the open connection, between messages
   int m_nOpened = 0;
-  bool m_bPrepared = false;
 };

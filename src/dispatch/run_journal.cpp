@@ -1,6 +1,7 @@
 #include "dispatch/run_journal.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <sstream>
 
@@ -59,6 +60,29 @@ std::string StampWords(const platform::FileStamp& stamp) {
 
 bool ReadStamp(std::istringstream& in, platform::FileStamp& stamp) {
   return static_cast<bool>(in >> stamp.m_nSize >> stamp.m_nModified);
+}
+
+// "+ N": message N taken while an earlier one was still going.
+std::string AheadMark(std::int64_t position) {
+  return std::string(1, kAheadMark) + " " + std::to_string(position) + "\n";
+}
+
+// Reads "+ N" exactly (no more, no less), so that a line cut short and run
+// into by a later mark is none.
+bool ReadAheadMark(const std::string& line, std::int64_t& position) {
+  if (line.size() < 3 || line.compare(0, 2, "+ ") != 0) return false;
+  position = 0;
+  for (std::size_t i = 2; i < line.size(); ++i) {
+    if (line[i] < '0' || line[i] > '9' || position > (INT64_MAX - 9) / 10) return false;
+    position = position * 10 + (line[i] - '0');
+  }
+  return true;
+}
+
+// A recipient's line: "T" queued to be tried again, "F" its outcome final.
+std::string PendingLine(char mark, const JournalPending& recipient) {
+  return std::string(1, mark) + " " + Encode(recipient.m_strMailFile) + " " +
+         Encode(recipient.m_strRecipient) + "\n";
 }
 
 }  // namespace
@@ -145,8 +169,8 @@ bool ParseJournal(const std::string& text, RunInputs& inputs, std::int64_t& done
     }
     if (text[at] == kAheadMark) {
       const std::size_t start = at;
-      long long position = -1;
-      if (!nextLine(line) || std::sscanf(line.c_str(), "+ %lld", &position) != 1 || position < 0) {
+      std::int64_t position = 0;
+      if (!nextLine(line) || !ReadAheadMark(line, position)) {
         at = start;
         break;
       }
@@ -259,18 +283,23 @@ bool CRunJournal::Begin(const std::filesystem::path& path, const RunInputs& inpu
   return m_file.Create(path, FormatJournalHeader(inputs));
 }
 
-bool CRunJournal::Continue(const std::filesystem::path& path, const JournalCount& count) {
+bool CRunJournal::Continue(const std::filesystem::path& path, const RunInputs& inputs,
+                           const JournalCount& count, const std::vector<JournalPending>& pending) {
   m_path = path;
   m_count = count;
   m_bUnsynced = false;
   m_lastSync = std::chrono::steady_clock::now();
-  return m_file.OpenForAppend(path);
+  std::string text = FormatJournalHeader(inputs);
+  text.append(static_cast<std::size_t>(count.m_nPrefix), kAcceptedMark);
+  for (const std::int64_t position : count.m_ahead) text += AheadMark(position);
+  for (const JournalPending& recipient : pending) text += PendingLine(kPendingMark, recipient);
+  return m_file.Create(path, text);
 }
 
 std::string CRunJournal::MarkOf(std::int64_t position) {
   if (m_count.Contains(position)) return std::string();
   if (m_count.Add(position)) return std::string(1, kAcceptedMark);
-  return std::string(1, kAheadMark) + " " + std::to_string(position) + "\n";
+  return AheadMark(position);
 }
 
 void CRunJournal::Accepted(std::int64_t position) {
@@ -282,12 +311,8 @@ void CRunJournal::Note(const std::vector<JournalPending>& settled,
                        const std::vector<JournalPending>& pending,
                        std::optional<std::int64_t> position) {
   std::string marks;
-  auto line = [&marks](char mark, const JournalPending& recipient) {
-    marks += mark;
-    marks += " " + Encode(recipient.m_strMailFile) + " " + Encode(recipient.m_strRecipient) + "\n";
-  };
-  for (const JournalPending& recipient : settled) line(kSettledMark, recipient);
-  for (const JournalPending& recipient : pending) line(kPendingMark, recipient);
+  for (const JournalPending& recipient : settled) marks += PendingLine(kSettledMark, recipient);
+  for (const JournalPending& recipient : pending) marks += PendingLine(kPendingMark, recipient);
   if (position) marks += MarkOf(*position);
   if (!marks.empty()) AppendMark(marks);
 }

@@ -117,8 +117,12 @@ class CRunJournal {
   // Replaces any journal with a new one for `inputs`; false when it cannot be
   // written (the run then goes on without one).
   bool Begin(const std::filesystem::path& path, const RunInputs& inputs);
-  // Goes on with the journal at `path`, whose marks are `count`.
-  bool Continue(const std::filesystem::path& path, const JournalCount& count);
+  // Goes on with the journal at `path`, which was read as `inputs`, `count`
+  // and `pending`: it is written again whole with what was read (as Begin
+  // writes, so that a mark cut short by a crash cannot run into the marks
+  // that follow it), then appended to.
+  bool Continue(const std::filesystem::path& path, const RunInputs& inputs,
+                const JournalCount& count, const std::vector<JournalPending>& pending);
   // Message `position` accepted (in a keep-going run: dealt with).
   void Accepted(std::int64_t position);
   // In one write: the recipients whose outcome became final, those queued

@@ -66,7 +66,7 @@ bool CRunTracker::Start(const std::filesystem::path& startDir, const CMailSource
       return false;
     }
     m_progress.m_nDone = done;
-    m_journal.Continue(path, m_resumed);
+    m_journal.Continue(path, journal, m_resumed, m_pending);
   } else if (inputs.m_nTotal > 0) {
     m_journal.Begin(path, inputs);
   } else if (!startDir.empty()) {

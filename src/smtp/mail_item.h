@@ -49,6 +49,10 @@ class CMailItem {
   std::time_t m_tDate = 0;
   std::string m_strBody;
   bool m_bBase64Body = false;  // set by BuildHeader: the body must go as base64
+  // Set by the session once the header is built and the body is in the
+  // wire's form: sent again, on this connection or another, the item goes as
+  // the same bytes without being prepared twice.
+  bool m_bWireReady = false;
 
   // Header lines (each ending in CR LF) written after MIME-Version, such as
   // List-Unsubscribe; may be empty.

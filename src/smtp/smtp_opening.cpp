@@ -48,6 +48,8 @@ bool CSMTP::Connect() {
   m_bOpenTransaction = false;
   m_bServerLeft = false;
   m_nUnanswered = 0;
+  m_pAhead = nullptr;
+  m_nAheadCommands = 0;
   m_step = SmtpStep::Connect;
   if (!m_socket.Create()) {
     m_strError = Texts().m_strNoSocket;

@@ -107,6 +107,14 @@ unsigned int CSMTP::GetPort() const { return m_nPort; }
 bool CSMTP::Disconnect() {
   if (!m_bConnected) return true;
   m_step = SmtpStep::Quit;
+  if (m_pAhead != nullptr) {
+    // A message's commands went ahead and it will not follow: a QUIT now
+    // could be taken for its text. Closing without its final dot ends it
+    // on the server's side with nothing delivered.
+    m_pAhead = nullptr;
+    CloseSocket();
+    return false;
+  }
   if (m_bAbandoned || (m_bServerLeft && m_security.m_nMode != SecurityNone)) {
     // The wait was given up (a run being stopped, the server silent), or the
     // server has left (closed, reset, 421): QUIT goes out without waiting for

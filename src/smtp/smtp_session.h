@@ -5,6 +5,7 @@
 // come back as false with a one-line error text in the program's code page.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -75,6 +76,14 @@ class CSMTP {
   // SendMail for an item SendMail has prepared before (on another
   // connection): the same bytes again, without preparing them twice.
   bool SendPrepared(CMailItem& item);
+  // The message the next SendMail sends on this connection, told before the
+  // current one: when the server pipelines, its MAIL, RCPT and DATA follow
+  // the current message's final dot in the same write, if `stillWanted`
+  // (asked just before that write) says so. Once they went (SentAhead) the
+  // next SendMail must be for `next`. nullptr for none.
+  void AnnounceNext(CMailItem* next, std::function<bool()> stillWanted = {});
+  // Whether the commands of `item` went out after the last message's dot.
+  bool SentAhead(const CMailItem& item) const { return m_pAhead == &item; }
   // Whether the connection can carry another message: open, in step, and the
   // server has neither closed it nor said it is closing (421).
   bool CanCarryAnother() const;
@@ -142,7 +151,14 @@ class CSMTP {
   // pipelined group whose replies are being read.
   void Command(std::string_view text);
   // MAIL, every RCPT and DATA in one write; their replies are still to come.
-  void SendPipelinedGroup(CMailItem& item, const std::string& mail);
+  void SendPipelinedGroup(CMailItem& item);
+  // The text of that group, and how many commands it holds.
+  static std::string PipelinedGroup(const CMailItem& item, int& commands);
+  // The announced next message's group, prepared, when it may follow the
+  // final dot now ("" when not).
+  std::string GroupAhead(int& commands);
+  // Brings the item to the wire's form once (PrepareMessage).
+  bool MakeWireReady(CMailItem& item);
   // Reads the replies of a pipelined group still outstanding after the
   // transaction ended early, so the next reply answers the next command; the
   // log and the error text stay as they are.
@@ -206,5 +222,9 @@ class CSMTP {
   bool m_bOpenTransaction = false;  // MAIL went out and no final reply ended it
   bool m_bServerLeft = false;       // closed, reset or 421
   int m_nUnanswered = 0;            // pipelined commands whose replies are still to be read
+  CMailItem* m_pNext = nullptr;     // announced to follow the current message
+  std::function<bool()> m_nextWanted;
+  CMailItem* m_pAhead = nullptr;    // whose commands followed the last final dot
+  int m_nAheadCommands = 0;         // and how many they were
   SmtpSessionLog m_log;
 };

@@ -1,6 +1,7 @@
 // The conversation for one message: MAIL, RCPT for each recipient, DATA and
 // the message, on a connection the opening has made ready.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "smtp/mime_header.h"
@@ -25,8 +26,20 @@ bool CSMTP::SendMail(CMailItem& item) {
     m_log = SmtpSessionLog();
     m_strError = "OK";
   }
-  if (!PrepareMessage(item)) return false;
+  if (!MakeWireReady(item)) return false;
   return SendPrepared(item);
+}
+
+bool CSMTP::MakeWireReady(CMailItem& item) {
+  if (item.m_bWireReady) return true;
+  if (!PrepareMessage(item)) return false;
+  item.m_bWireReady = true;
+  return true;
+}
+
+void CSMTP::AnnounceNext(CMailItem* next, std::function<bool()> stillWanted) {
+  m_pNext = next;
+  m_nextWanted = std::move(stillWanted);
 }
 
 bool CSMTP::SendPrepared(CMailItem& item) {
@@ -47,14 +60,22 @@ bool CSMTP::Pipelines() const {
 }
 
 bool CSMTP::CanCarryAnother() const {
-  return m_bConnected && !m_bStalled && !m_bServerLeft && m_strPending.empty() &&
-         m_socket.IsOpen();
+  // Replies waiting are a reply nobody asked for, unless they answer the
+  // commands sent ahead for the next message.
+  return m_bConnected && !m_bStalled && !m_bServerLeft &&
+         (m_strPending.empty() || m_pAhead != nullptr) && m_socket.IsOpen();
 }
 
 bool CSMTP::BeginAnother() {
   m_log = SmtpSessionLog();
   m_strError = "OK";
   if (!m_bOpenTransaction) return true;
+  if (m_pAhead != nullptr) {
+    // The next message's commands followed the last dot, whose reply ended
+    // that transaction whatever it said: no RSET may come between them.
+    m_bOpenTransaction = false;
+    return true;
+  }
   // Counted as the MAIL step: what fails here fails before the message began.
   m_step = SmtpStep::Mail;
   SendText("RSET\r\n");
@@ -67,9 +88,9 @@ void CSMTP::Command(std::string_view text) {
   if (m_nUnanswered == 0) SendText(text);
 }
 
-void CSMTP::SendPipelinedGroup(CMailItem& item, const std::string& mail) {
-  std::string group = mail;
-  int commands = 1;
+std::string CSMTP::PipelinedGroup(const CMailItem& item, int& commands) {
+  std::string group = "MAIL From: <" + WithoutLineBreaks(item.m_strSender) + ">\r\n";
+  commands = 1;
   std::string address;
   std::string name;
   for (int i = 0; item.GetRecipient(address, name, i); ++i) {
@@ -78,7 +99,21 @@ void CSMTP::SendPipelinedGroup(CMailItem& item, const std::string& mail) {
   }
   group += "DATA\r\n";
   ++commands;
+  return group;
+}
+
+void CSMTP::SendPipelinedGroup(CMailItem& item) {
+  int commands = 0;
+  const std::string group = PipelinedGroup(item, commands);
   if (Transmit({group}, m_timeouts.m_nReplyMs)) m_nUnanswered = commands;
+}
+
+std::string CSMTP::GroupAhead(int& commands) {
+  CMailItem* next = std::exchange(m_pNext, nullptr);
+  commands = 0;
+  if (next == nullptr || !Pipelines() || (m_nextWanted && !m_nextWanted())) return std::string();
+  if (next->Recipients().empty() || !MakeWireReady(*next)) return std::string();
+  return PipelinedGroup(*next, commands);
 }
 
 void CSMTP::DrainPipeline() {
@@ -125,14 +160,21 @@ bool CSMTP::SendTransaction(CMailItem& item) {
   }
   m_step = SmtpStep::Mail;
   m_bOpenTransaction = true;
-  const std::string mail = "MAIL From: <" + WithoutLineBreaks(item.m_strSender) + ">\r\n";
-  if (Pipelines()) {
-    SendPipelinedGroup(item, mail);
+  if (m_pAhead == &item) {
+    // Its commands followed the last message's dot: their replies come next.
+    m_nUnanswered = m_nAheadCommands;
+  } else if (Pipelines()) {
+    SendPipelinedGroup(item);
   } else {
-    SendText(mail);
+    SendText("MAIL From: <" + WithoutLineBreaks(item.m_strSender) + ">\r\n");
   }
+  m_pAhead = nullptr;
+  m_nAheadCommands = 0;
   const bool sent = RunTransaction(item);
   DrainPipeline();
+  // An announcement holds for one transaction only.
+  m_pNext = nullptr;
+  m_nextWanted = nullptr;
   return sent;
 }
 
@@ -159,18 +201,24 @@ bool CSMTP::RunTransaction(CMailItem& item) {
   // A body ready for the wire goes the same way, piece by piece from the
   // memory the pieces share with other messages.
   m_step = SmtpStep::Message;
+  CMailItem* next = m_pNext;
+  int aheadCommands = 0;
+  const std::string ahead = GroupAhead(aheadCommands);
+  std::vector<std::string_view> parts{item.m_strHeader, kMailerLine, "\r\n"};
   if (item.m_wireBody.empty()) {
-    m_log.m_bMessageSent =
-        Transmit({item.m_strHeader, kMailerLine, "\r\n", item.m_strBody, "\r\n.\r\n"},
-                 m_timeouts.m_nReplyMs);
+    parts.emplace_back(item.m_strBody);
   } else {
-    std::vector<std::string_view> parts{item.m_strHeader, kMailerLine, "\r\n"};
-    parts.reserve(parts.size() + item.m_wireBody.size() + 1);
+    parts.reserve(parts.size() + item.m_wireBody.size() + 2);
     for (const auto& piece : item.m_wireBody) {
       if (piece) parts.emplace_back(*piece);
     }
-    parts.emplace_back("\r\n.\r\n");
-    m_log.m_bMessageSent = Transmit(parts, m_timeouts.m_nReplyMs);
+  }
+  parts.emplace_back("\r\n.\r\n");
+  if (!ahead.empty()) parts.emplace_back(ahead);
+  m_log.m_bMessageSent = Transmit(parts, m_timeouts.m_nReplyMs);
+  if (m_log.m_bMessageSent && !ahead.empty()) {
+    m_pAhead = next;
+    m_nAheadCommands = aheadCommands;
   }
   const bool accepted = ExpectReplyWithin(ReplyOk, m_timeouts.m_nDataEndMs);
   m_log.m_nMessageCode = ReplyCode(m_szReply);

@@ -87,19 +87,19 @@ TEST_P(SenderOverTlsTest, EachMessageArrivesOnce) {
     sender.Finish();
     opened = sender.ConnectionsOpened();
   } else {
-    CConnectionPool pool(target, row.m_nAtOnce, [] { return 0; });
     std::set<std::uint64_t> done;
     auto take = [&](const std::vector<PoolResult>& results) {
       for (const PoolResult& result : results) {
-        EXPECT_TRUE(result.m_bSent) << result.m_nTag << ": " << platform::ToUtf8(result.m_strError);
+        EXPECT_TRUE(result.m_bSent) << result.m_nTag << ": " << platform::ToUtf8(result.m_strError) << " step " << static_cast<int>(result.m_log.m_failedStep);
         EXPECT_TRUE(done.insert(result.m_nTag).second) << result.m_nTag;
       }
     };
+    CConnectionPool pool(target, row.m_nAtOnce, [] { return 0; }, take);
     for (int i = 0; i < row.m_nMessages; ++i) {
-      take(pool.WaitForRoom());
+      pool.WaitForRoom();
       pool.Submit(static_cast<std::uint64_t>(i), Numbered(i));
     }
-    take(pool.Drain());
+    pool.Drain();
     EXPECT_EQ(done.size(), static_cast<std::size_t>(row.m_nMessages));
     EXPECT_EQ(pool.Working(), row.m_nMaxOpen > 0 ? row.m_nMaxOpen : row.m_nAtOnce);
     pool.Finish();

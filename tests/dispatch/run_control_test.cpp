@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <utility>
@@ -290,6 +291,8 @@ TEST(RunJournal, HeaderRoundTripsAndOnlyWholeMarksCount) {
       {"+ 2\n+ 5", 0, {2}},      // a line cut short counts for nothing
       {"+ 2\n+ x\n.", 0, {2}},  // nor does a torn one, nor anything after it
       {"+ 2\n+ -1\n", 0, {2}},
+      {"+ 2\n+ 2.+ 30\n", 0, {2}},  // "+ 25" cut short, run into by a later mark
+      {"+ 2\n+ 25 \n", 0, {2}},
   };
   for (const Case& c : cases) {
     RunInputs read;
@@ -310,8 +313,9 @@ TEST(RunJournal, HeaderRoundTripsAndOnlyWholeMarksCount) {
 }
 
 // What a run with several connections writes as its messages are taken in
-// any order reads back as exactly those messages, whenever it is cut off,
-// and a continued journal goes on from what it read.
+// any order reads back as exactly those messages, whenever it is cut off
+// (in the middle of a mark too), and a continued journal goes on from what
+// it read.
 TEST(RunJournal, MessagesTakenInAnyOrderReadBackExactly) {
   testsupport::CTempDir dir;
   const std::filesystem::path path = dir.Path() / "Send.Jnl";
@@ -324,6 +328,8 @@ TEST(RunJournal, MessagesTakenInAnyOrderReadBackExactly) {
     const std::size_t half = cut / 2;
     for (std::size_t i = 0; i < half; ++i) journal.Accepted(order[i]);
     journal.Close();
+    // The machine stopped in the middle of writing a mark.
+    std::ofstream(path, std::ios::binary | std::ios::app) << "+ 1";
     std::string text;
     RunInputs read;
     std::int64_t done = 0;
@@ -332,7 +338,7 @@ TEST(RunJournal, MessagesTakenInAnyOrderReadBackExactly) {
     ASSERT_TRUE(ParseJournal(text, read, done, nullptr, &count));
     // Continued, with one message noted twice (it must not count twice).
     CRunJournal continued;
-    ASSERT_TRUE(continued.Continue(path, count));
+    ASSERT_TRUE(continued.Continue(path, read, count, {}));
     for (std::size_t i = half; i < cut; ++i) continued.Accepted(order[i]);
     if (cut > 0) continued.Note({}, {}, order[cut - 1]);
     continued.Close();

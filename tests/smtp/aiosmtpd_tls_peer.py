@@ -22,7 +22,7 @@ It runs until it is stopped (SIGTERM) or for 120 s (PEER_LIFETIME seconds
 when that is set). PEER_PIPELINING=1 offers PIPELINING in the EHLO reply
 (aiosmtpd reads commands line by line, so pipelined ones are answered in
 order); PEER_CLOSE_AFTER=N closes each connection right after the reply to
-its Nth message. PEER_MAX_CONNECTIONS=N greets a connection beyond N open at
+its Nth message (commands after it are answered 421). PEER_MAX_CONNECTIONS=N greets a connection beyond N open at
 once with 421 and closes it. Each session's report also says OPEN <n>: the
 connections open when it began, itself included.
 """
@@ -80,8 +80,11 @@ class Recorder:
         session.messages = getattr(session, "messages", 0) + 1
         if CLOSE_AFTER and session.messages % CLOSE_AFTER == 0:
             # After the reply has gone: close() sends what is buffered first.
-            # The connection no longer counts as open from now on.
+            # Commands already sent behind the message are answered 421, as
+            # a mail service closing a connection answers them; the
+            # connection no longer counts as open from now on.
             server.note_closed()
+            server.closing = True
             asyncio.get_running_loop().call_soon(server.transport.close)
         return "250 Message accepted"
 
@@ -147,6 +150,26 @@ class PeerSMTP(SMTP):
     async def smtp_EHLO(self, hostname):
         self.note_hello(hostname)
         await super().smtp_EHLO(hostname)
+
+    closing = False  # the server closes the connection after this reply
+
+    async def smtp_MAIL(self, arg):
+        if self.closing:
+            await self.push("421 4.7.0 Closing connection, try again later")
+            return
+        await super().smtp_MAIL(arg)
+
+    async def smtp_RCPT(self, arg):
+        if self.closing:
+            await self.push("421 4.7.0 Closing connection")
+            return
+        await super().smtp_RCPT(arg)
+
+    async def smtp_DATA(self, arg):
+        if self.closing:
+            await self.push("421 4.7.0 Closing connection")
+            return
+        await super().smtp_DATA(arg)
 
     async def smtp_QUIT(self, arg):
         # Closing from here on: a client's next connection may come before
