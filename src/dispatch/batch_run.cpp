@@ -221,8 +221,12 @@ bool CBatchRun::HandOver(CMailItem& item) {
 
 void CBatchRun::TakeResults(const std::vector<PoolResult>& results) {
   for (const PoolResult& result : results) {
-    // Not begun when a stop came: neither sent nor failed.
-    if (result.m_bNotSent) continue;
+    // Not begun when a stop came: neither sent nor failed, nor reached (it
+    // was handed over last, so it belongs to the mail file in progress).
+    if (result.m_bNotSent) {
+      if (m_nAddressCount > 0) --m_nAddressCount;
+      continue;
+    }
     // Taken for some of the line's recipients counts as sent, as it does on
     // a single connection: a run continued later must not send it again.
     if (result.m_bSent || result.m_log.m_bMessageAccepted) {

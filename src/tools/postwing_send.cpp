@@ -110,6 +110,8 @@ const char kUsage[] =
     "  reuse=N      security 1-3: 一个连接最多发送的邮件数; 0 或不写: 20; 1: 每封一个连接\n"
     "               security 1-3: most messages one connection carries; 0 or missing: 20;\n"
     "               1: a connection per message (security=0 always one per message)\n"
+    "  connections=N security 1-3: 同时使用的连接数 (1-10); 0 或不写: 1\n"
+    "               security 1-3: connections kept busy at once (1-10); 0 or missing: 1\n"
     "证书总是按系统的信任列表和 cafile 验证, 服务器名须与证书相符.\n"
     "Certificates are always verified against the system's authorities and cafile,\n"
     "and the server name must match the certificate.\n";

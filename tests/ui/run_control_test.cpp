@@ -123,6 +123,42 @@ TEST_F(RunControl, ProgressMovesTheStopButtonStopsAndTheNextRunContinues) {
   EXPECT_NE(server.Received(3).find("RCPT TO: <a4@example.com>"), std::string::npos);
 }
 
+// Three connections at once: while the run's thread waits for them the
+// window stays live (the strip is sampled every 50 ms without a gap), the
+// stop button is taken, and each connection ends after its message.
+TEST_F(RunControl, SeveralConnectionsKeepTheWindowLiveAndStop) {
+  WriteSettings(
+      "[smtp]\r\nsmtp=127.0.0.1\r\nMail=file@example.com\r\nemstp=0\r\n"
+      "security=3\r\nreuse=1\r\nconnections=3\r\n"
+      "[maildir]\r\nmaildir=mail\r\naddress=address.txt\r\nmailsubject=Hi\r\n");
+  std::string list;
+  for (int i = 1; i <= 12; ++i) list += "a" + std::to_string(i) + "@example.com\r\n";
+  m_dir.WriteFile("address.txt", list);
+  testsupport::CScriptedSmtpServer server(testsupport::CSmtpScript::SlowAccepting(std::chrono::milliseconds(300)));
+  m_nSmtpPort = server.Port();
+  Open();
+  std::vector<wxLongLong> times;
+  Watch([&](const Sample& s) {
+    times.push_back(wxGetLocalTimeMillis());
+    if (s.text == U("正在发送 第 2 / 12 封")) ClickSendButtonFromOutside();
+  });
+  ClickOn(m_dlg->m_btnSendNow);
+  ASSERT_TRUE(WaitUntil([this] { return !Messages().empty(); }, std::chrono::seconds(30)));
+  m_watch.Stop();
+  if (m_clicker.joinable()) m_clicker.join();
+  EXPECT_EQ(Messages(), std::vector<wxString>{U("发送已停止.")});
+  // Those begun when the stop came went out; the rest did not.
+  EXPECT_GE(server.SessionCount(), 2);
+  EXPECT_LT(server.SessionCount(), 12);
+  wxLongLong widest = 0;
+  for (std::size_t i = 1; i < times.size(); ++i) widest = std::max(widest, times[i] - times[i - 1]);
+  EXPECT_LT(widest, 150) << "the window stood still while the run waited";
+  const std::string report = m_dir.ReadFile("运行报告.txt");
+  const std::string tail = " , 1 , " + std::to_string(server.SessionCount()) + " , " +
+                           platform::FromUtf8("已停止");
+  EXPECT_EQ(report.substr(report.size() - tail.size()), tail);
+}
+
 TEST_F(RunControl, ClosingTheWindowStopsTheRunFirst) {
   testsupport::CScriptedSmtpServer server(testsupport::CSmtpScript::SlowAccepting(std::chrono::milliseconds(400)));
   m_nSmtpPort = server.Port();
