@@ -8,7 +8,8 @@
 // multi-line replies may come split over several sends or several in one;
 // in the EHLO mode it may have the server offer PIPELINING (MAIL, RCPT and
 // DATA then come in one write, still answered one reply per line) and send
-// a second message on the same connection, after RSET when the first failed.
+// a second message on the same connection, after RSET when the first failed,
+// its commands perhaps sent right after the first one's dot.
 #include <atomic>
 #include <string>
 #include <thread>
@@ -88,6 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool keepGoing = (mode & 2) != 0;
   const bool pipelining = ehloMode && (mode & 4) != 0;
   const bool second = ehloMode && (mode & 8) != 0;
+  // The second message announced, so that its commands may follow the
+  // first one's dot.
+  const bool ahead = second && (mode & 16) != 0;
   CMailItem item;
   item.m_strSender = "from@example.com";
   item.AddRecipientList(input.Text());
@@ -122,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     connected = session.Connect();
     if (connected) {
+      if (ahead) session.AnnounceNext(&next);
       sent = session.SendMail(item);
       log = session.Log();
       if (second && session.CanCarryAnother()) {
