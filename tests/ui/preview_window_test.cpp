@@ -84,7 +84,7 @@ void AnswerAddressBox(wxTextEntryDialog& box, const std::string& typed) {
   ASSERT_NE(edit, nullptr);
   ASSERT_NE(ok, nullptr);
   ASSERT_NE(cancel, nullptr);
-  EXPECT_TRUE(ok->GetLabelText().StartsWith(U("确定"))) << ok->GetLabelText();
+  EXPECT_TRUE(ok->GetLabelText().StartsWith(U("确认"))) << ok->GetLabelText();
   EXPECT_TRUE(cancel->GetLabelText().StartsWith(U("取消"))) << cancel->GetLabelText();
   if (!typed.empty()) TypeInto(edit, typed);
   ClickOn(ok);
