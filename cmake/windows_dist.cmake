@@ -1,22 +1,28 @@
 # The Windows release folder, build/win64/dist: postwing.exe and
-# postwing-send.exe without their debugging information, help\index.htm, and
-# the Chinese installer made by Debian's makensis (when it is installed).
+# postwing-send.exe (optimised, without debugging information), help\index.htm,
+# wx's Chinese catalogue (locale\zh_CN\LC_MESSAGES\wxstd-3.2.mo), and the
+# Chinese installer made by Debian's makensis (when it is installed).
 set(POSTWING_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
 set(POSTWING_SETUP_EXE ${POSTWING_DIST_DIR}/Postwing-${PROJECT_VERSION}-setup-x64.exe)
 find_program(POSTWING_STRIP NAMES ${POSTWING_MINGW_PREFIX}-strip REQUIRED)
+set(POSTWING_DIST_CATALOGUE
+    ${POSTWING_DIST_DIR}/${POSTWING_WX_CATALOGUE_SUBDIR}/${POSTWING_WX_CATALOGUE_NAME})
 
 add_custom_command(
   OUTPUT ${POSTWING_DIST_DIR}/postwing.exe ${POSTWING_DIST_DIR}/postwing-send.exe
-         ${POSTWING_DIST_DIR}/help/index.htm
+         ${POSTWING_DIST_DIR}/help/index.htm ${POSTWING_DIST_CATALOGUE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${POSTWING_DIST_DIR}/help
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${POSTWING_DIST_DIR}/${POSTWING_WX_CATALOGUE_SUBDIR}
+  COMMAND ${CMAKE_COMMAND} -E copy ${POSTWING_WX_CATALOGUE} ${POSTWING_DIST_CATALOGUE}
   COMMAND ${POSTWING_STRIP} -o ${POSTWING_DIST_DIR}/postwing.exe $<TARGET_FILE:postwing>
   COMMAND ${POSTWING_STRIP} -o ${POSTWING_DIST_DIR}/postwing-send.exe $<TARGET_FILE:postwing-send>
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/runtime/help/index.htm
           ${POSTWING_DIST_DIR}/help/index.htm
   DEPENDS postwing postwing-send ${PROJECT_SOURCE_DIR}/runtime/help/index.htm
+          ${POSTWING_WX_CATALOGUE}
   COMMENT "Windows release folder ${POSTWING_DIST_DIR}")
 set(POSTWING_DIST_FILES ${POSTWING_DIST_DIR}/postwing.exe ${POSTWING_DIST_DIR}/postwing-send.exe
-    ${POSTWING_DIST_DIR}/help/index.htm)
+    ${POSTWING_DIST_DIR}/help/index.htm ${POSTWING_DIST_CATALOGUE})
 
 find_program(POSTWING_MAKENSIS makensis)
 if(POSTWING_MAKENSIS)

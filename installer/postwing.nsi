@@ -2,11 +2,14 @@
 ; Per user, without administrator rights: the program goes into the user's
 ; local application folder with ini\, help\ and an empty 运行报告.txt beside
 ; it (the program works in its own folder); Start-menu and desktop shortcuts
-; start it in that folder. The uninstaller keeps the settings (ini\) and the
-; report unless asked to remove them (its second component, or /REMOVEDATA).
+; start it in that folder. Installing over an installed version replaces the
+; program's files and keeps the user's: ini\, the report and 发送记录\. The
+; uninstaller keeps those too unless asked to remove them (its second
+; component, or /REMOVEDATA).
 ;
 ; makensis -INPUTCHARSET UTF8 -DVERSION=1.2.0 -DDISTDIR=<folder with
-;   postwing.exe, postwing-send.exe, help\index.htm> -DRESDIR=<res folder>
+;   postwing.exe, postwing-send.exe, help\index.htm,
+;   locale\zh_CN\LC_MESSAGES\wxstd-3.2.mo> -DRESDIR=<res folder>
 ;   -DOUTFILE=<setup.exe> installer/postwing.nsi
 Unicode true
 ; Debian's makensis has 64-bit stubs; a 32-bit installer would need a 32-bit
@@ -22,6 +25,9 @@ SetCompressor /SOLID lzma
 !define PRODUCT "飞鸿信使"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Postwing"
 !define REPORT "运行报告.txt"
+!define RECORDS "发送记录"
+!define CATALOGUE_DIR "locale\zh_CN\LC_MESSAGES"
+!define CATALOGUE "wxstd-3.2.mo"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -56,6 +62,9 @@ Section "${PRODUCT}" SecProgram
   SetShellVarContext current
   SetOutPath "$INSTDIR\help"
   File "${DISTDIR}\help\index.htm"
+  ; wx's own texts (stock buttons, its dialogs) in Chinese.
+  SetOutPath "$INSTDIR\${CATALOGUE_DIR}"
+  File "${DISTDIR}\${CATALOGUE_DIR}\${CATALOGUE}"
   SetOutPath "$INSTDIR"
   File "${DISTDIR}\postwing.exe"
   File "${DISTDIR}\postwing-send.exe"
@@ -92,6 +101,10 @@ Section "un.${PRODUCT}" SecUnProgram
   Delete "$INSTDIR\postwing-send.exe"
   Delete "$INSTDIR\help\index.htm"
   RMDir "$INSTDIR\help"
+  Delete "$INSTDIR\${CATALOGUE_DIR}\${CATALOGUE}"
+  RMDir "$INSTDIR\locale\zh_CN\LC_MESSAGES"
+  RMDir "$INSTDIR\locale\zh_CN"
+  RMDir "$INSTDIR\locale"
   Delete "$INSTDIR\uninstall.exe"
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\卸载 ${PRODUCT}.lnk"
@@ -100,10 +113,12 @@ Section "un.${PRODUCT}" SecUnProgram
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
 
-; Off unless chosen: the settings and the report are the user's.
+; Off unless chosen: the settings, the report and the keep-going runs'
+; records are the user's.
 Section /o "un.删除设置和运行报告" SecRemoveData
   RMDir /r "$INSTDIR\ini"
   Delete "$INSTDIR\${REPORT}"
+  RMDir /r "$INSTDIR\${RECORDS}"
 SectionEnd
 
 ; Last: the folder goes only when nothing of the user's is left in it.

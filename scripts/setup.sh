@@ -88,10 +88,11 @@ cmd_test() {
 }
 
 # Cross-compiler, Wine, the Chinese font and the tools of the window tests
-# under Wine (Xvfb, xdotool, xwininfo), NSIS; build-wxmsw.sh installs what the
+# under Wine (Xvfb, xdotool, xwininfo), NSIS, and wx3.2-i18n, whose Chinese
+# catalogue the Windows program carries; build-wxmsw.sh installs what the
 # library build needs.
 WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine64 wine locales
-                  xvfb xauth xdotool x11-utils openbox fonts-wqy-microhei nsis ccache)
+                  xvfb xauth xdotool x11-utils openbox fonts-wqy-microhei nsis wx3.2-i18n ccache)
 
 # The whole program for Windows and the tests the test command leaves out:
 # the window tests and the installer's (label windows-program). The core's

@@ -9,7 +9,8 @@ source scripts/lib.sh
 
 # locales: localedef, for the zh_CN.UTF-8 locale that gives Wine code page 936.
 # python3-aiosmtpd and openssl: the TLS tests' server and certificates.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine64 wine locales python3-aiosmtpd openssl ccache)
+# xvfb and xauth: a display for the console tests (Wine's consoles need one).
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine64 wine locales python3-aiosmtpd openssl xvfb xauth ccache)
 
 started=$SECONDS
 echo "== build and test the core for Windows (mingw-w64, under Wine)"
@@ -21,9 +22,10 @@ use_compiler_cache
 
 # Stop this prefix's Wine server and background processes when done.
 stop_wine() {
-  if [ -d build/win64/wineprefix ]; then
-    WINEPREFIX=$PWD/build/win64/wineprefix wineserver -k 2>/dev/null || true
-  fi
+  local p
+  for p in build/win64/wineprefix build/win64/wineprefix-console; do
+    [ -d "$p" ] && WINEPREFIX=$PWD/$p wineserver -k 2>/dev/null || true
+  done
 }
 trap stop_wine EXIT
 

@@ -18,6 +18,11 @@ void OnSignal(int) {
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
+void WriteText(std::FILE* stream, std::string_view utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stream);
+  std::fflush(stream);
+}
+
 void CatchStopRequests(void (*onStop)()) {
   g_onStop = onStop;
   struct sigaction action {};

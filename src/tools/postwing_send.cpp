@@ -167,15 +167,13 @@ class CProgressLine {
       line += figures;
     }
     line += "   ";
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
+    platform::WriteText(stderr, line);
     m_bShown = true;
   }
   // Ends the line, so that what follows starts on a line of its own.
   void End() {
     if (!m_bShown) return;
-    std::fputs("\n", stderr);
-    std::fflush(stderr);
+    platform::WriteText(stderr, "\n");
     m_bShown = false;
   }
 
@@ -203,8 +201,7 @@ class CHeadlessHost : public CBatchHost {
   void ShowMessage(const std::string& text) override {
     m_progress.End();
     const std::string utf8 = platform::ToUtf8(text) + "\n\n";
-    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-    std::fflush(stdout);
+    platform::WriteText(stdout, utf8);
   }
 
   void PlayCue(const std::string& path) override { platform::PlaySoundSync(path); }
@@ -268,11 +265,11 @@ bool ParseCommand(int argc, char** argv, Command& command) {
 int main(int argc, char** argv) {
   Command command;
   if (!ParseCommand(argc, argv, command)) {
-    std::fputs(kUsage, stderr);
+    platform::WriteText(stderr, kUsage);
     return kExitUsage;
   }
   if (command.m_bHelp) {
-    std::fputs(kUsage, stdout);
+    platform::WriteText(stdout, kUsage);
     return 0;
   }
   if (command.m_bCheck || !command.m_strTestAddress.empty()) {

@@ -5,6 +5,7 @@
 
 #include "dispatch/message_preview.h"
 #include "platform/codepage.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -14,8 +15,7 @@ constexpr int kExitProblem = 1;
 // One message as the tool prints them: UTF-8, then an empty line.
 void Print(const std::string& codePage) {
   const std::string utf8 = platform::ToUtf8(codePage) + "\n\n";
-  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-  std::fflush(stdout);
+  platform::WriteText(stdout, utf8);
 }
 
 std::string Lines(const std::vector<RunProblem>& problems, bool stopping) {

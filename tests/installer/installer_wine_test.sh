@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The installer under Wine, on a display of its own (run under xvfb-run):
-#   installer_wine_test.sh SETUP-EXE WORK-DIR
+#   installer_wine_test.sh SETUP-EXE WORK-DIR DIST-DIR OLDER-PROGRAM
+# (DIST-DIR: the release folder SETUP-EXE was made from; OLDER-PROGRAM: a
+# postwing.exe other than the released one, to stand for an older version's)
 # 1. A silent install lays out the program's folder in the user's local
 #    application folder and makes the Start-menu and desktop shortcuts.
 # 2. The program started from its Start-menu shortcut works in that folder:
@@ -8,11 +10,15 @@
 # 3. Its tray menu shows the window again and ends the program.
 # 4. A silent uninstall removes the program and the shortcuts and keeps the
 #    settings and the report; with /REMOVEDATA it removes them too.
+# 5. An upgrade: this version installed over an older one keeps the user's
+#    settings, report and keep-going records, and replaces the program.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 setup=$(realpath "$1")
 work=$(realpath -m "$2")
+dist=$(realpath "$3")
+older_program=$(realpath "$4")
 [ -n "${DISPLAY:-}" ] || { echo "installer test: needs a display (xvfb-run)" >&2; exit 2; }
 
 rm -rf "$work"
@@ -39,7 +45,7 @@ wineserver -w 2>/dev/null || true
 user_dir=$prefix/drive_c/users/$(whoami)
 app=$user_dir/AppData/Local/Postwing
 menu="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/飞鸿信使"
-for f in postwing.exe postwing-send.exe uninstall.exe help/index.htm; do
+for f in postwing.exe postwing-send.exe uninstall.exe help/index.htm locale/zh_CN/LC_MESSAGES/wxstd-3.2.mo; do
   [ -f "$app/$f" ] || fail "installed folder lacks $f"
 done
 [ -d "$app/ini" ] || fail "installed folder lacks ini/"
@@ -129,8 +135,10 @@ for how in mouse keys; do
 done
 minimise
 choose 2 mouse
-program_ended() { ! pgrep -f 'postwing\.exe' >/dev/null; }
-wait_for 30 program_ended || { pgrep -af "postwing\.exe" >&2; fail "关闭程序 left the program running"; }
+# The installed program under Wine (its command line is a Windows path; the
+# test's own names a Unix one).
+program_ended() { ! pgrep -f '^[A-Z]:.*postwing\.exe' >/dev/null; }
+wait_for 30 program_ended || { pgrep -af '^[A-Z]:.*postwing\.exe' >&2; fail "关闭程序 left the program running"; }
 echo "ok: the tray menu shows the window and ends the program"
 kill $wm 2>/dev/null || true
 wineserver -k 2>/dev/null || true
@@ -154,3 +162,59 @@ wine_run 'C:\users\'"$(whoami)"'\AppData\Local\Postwing\uninstall.exe' /S /REMOV
 wait_for 60 test ! -e "$app" || fail "uninstall /REMOVEDATA left $app"
 wineserver -w 2>/dev/null || true
 echo "ok: uninstall /REMOVEDATA removes the folder"
+
+# 5. The upgrade. The older version: an installer made by the same script
+#    from the release folder with another postwing.exe, under an older
+#    version number.
+version=$(basename "$setup" | sed -n 's/^Postwing-\(.*\)-setup-x64\.exe$/\1/p')
+[ -n "$version" ] || fail "no version in the installer's name $(basename "$setup")"
+older_version=0.9.0
+rm -rf "$work/older-dist"
+cp -r "$dist" "$work/older-dist"
+rm -f "$work/older-dist"/*.exe
+cp "$older_program" "$work/older-dist/postwing.exe"
+cp "$dist/postwing-send.exe" "$work/older-dist/"
+cmp -s "$work/older-dist/postwing.exe" "$dist/postwing.exe" && fail "the older program is the released one"
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION=$older_version -DDISTDIR="$work/older-dist" \
+  -DRESDIR="$root/res" -DOUTFILE="$work/Postwing-$older_version-setup-x64.exe" \
+  "$root/installer/postwing.nsi" >/dev/null
+installed_version() {
+  wine_run reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Postwing' /v DisplayVersion |
+    tr -d '\r' | awk '/DisplayVersion/ {print $NF}'
+}
+wine_run "$work/Postwing-$older_version-setup-x64.exe" /S
+wineserver -w 2>/dev/null || true
+cmp -s "$app/postwing.exe" "$older_program" || fail "the older version did not install its program"
+[ "$(installed_version)" = "$older_version" ] || fail "the older version is listed as $(installed_version)"
+
+# What a user of the older version has: settings, a report line, a keep-going
+# run's record and its list of the undelivered.
+printf '[timer]\r\nhour=7\r\nminute=5\r\ntimer=1\r\n[maildir]\r\nmailsubject=%s\r\n' \
+  "$(printf '本周通知' | iconv -f utf-8 -t gbk)" >"$app/ini/Stmp.Ini"
+printf '\r\n2026-12-08 ,  7: 5 , 1 , 3 , %s' "$(printf '未送达 1 封' | iconv -f utf-8 -t gbk)" \
+  >>"$app/运行报告.txt"
+mkdir -p "$app/发送记录"
+printf 'a@x.cn,ok\r\n' >"$app/发送记录/20261208-070500.csv"
+printf 'b@x.cn\r\n' >"$app/发送记录/20261208-070500-未送达.txt"
+kept=$work/kept
+rm -rf "$kept" && mkdir -p "$kept"
+cp -r "$app/ini" "$app/运行报告.txt" "$app/发送记录" "$kept/"
+
+wine_run "$setup" /S
+wineserver -w 2>/dev/null || true
+for f in ini/Stmp.Ini 运行报告.txt 发送记录/20261208-070500.csv 发送记录/20261208-070500-未送达.txt; do
+  cmp -s "$kept/$f" "$app/$f" || fail "the upgrade changed or lost $f"
+done
+for f in postwing.exe postwing-send.exe help/index.htm locale/zh_CN/LC_MESSAGES/wxstd-3.2.mo; do
+  cmp -s "$dist/$f" "$app/$f" || fail "the upgrade did not replace $f"
+done
+[ "$(installed_version)" = "$version" ] || fail "after the upgrade the version is listed as $(installed_version)"
+echo "ok: installed over $older_version, $version keeps the settings, report and records and replaces the program"
+
+# The upgraded program works on the kept settings: its armed title.
+(cd "$app" && wine_run postwing.exe) &
+upgraded=$!
+wait_for 90 xdotool search --name '^飞鸿信使.已定时.$' || fail "the upgraded program did not show its window"
+wineserver -k 2>/dev/null || true
+wait "$upgraded" 2>/dev/null || true
+echo "ok: the upgraded program starts on the kept settings"

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <string>
 #include <thread>
 
 namespace {
@@ -126,5 +128,58 @@ TEST(NetTest, SendGivesUpWhenThePeerNeverReads) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
 }
 
+// The abandon check, asked between a client's wait slices with how long the
+// socket has waited: a wait it gives up on ends at once as an abandoned
+// time-out, for a receive and for a send alike; the server's end never asks.
+TEST(NetTest, AbandonCheckEndsAClientWaitAtOnce) {
+  struct Case {
+    const char* m_szName;
+    std::chrono::milliseconds m_giveUpAfter;  // waited; a huge value never gives up
+    bool m_bSend;
+    bool m_bAbandoned;
+  };
+  const Case cases[] = {
+      {"receive, at once", 0ms, false, true},
+      {"receive, after 200 ms", 200ms, false, true},
+      {"receive, never", 100000ms, false, false},
+      {"send, after 200 ms", 200ms, true, true},
+  };
+  constexpr int kTimeoutMs = 1500;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.m_szName);
+    Pair pair;
+    std::chrono::milliseconds longest{0};
+    platform::SetNetWaitAbandon([&](std::chrono::milliseconds waited) {
+      longest = std::max(longest, waited);
+      return waited >= c.m_giveUpAfter;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    char byte;
+    if (c.m_bSend) {
+      EXPECT_FALSE(pair.client.Send(std::string(64 << 20, 'x'), kTimeoutMs));
+    } else {
+      EXPECT_EQ(pair.client.Receive(&byte, 1, kTimeoutMs), -1);
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(pair.client.TimedOut());
+    EXPECT_EQ(pair.client.Abandoned(), c.m_bAbandoned);
+    if (c.m_bAbandoned) {
+      EXPECT_GE(took, c.m_giveUpAfter);
+      EXPECT_LT(took, c.m_giveUpAfter + 800ms);
+    } else {
+      EXPECT_GE(took, std::chrono::milliseconds(kTimeoutMs - 10));
+    }
+    EXPECT_GE(longest, c.m_giveUpAfter < 100000ms ? c.m_giveUpAfter : 1000ms);
+    // The server's end waits its whole time without asking (after a
+    // receive: the start of a send is there to read).
+    if (!c.m_bSend) {
+      longest = 0ms;
+      EXPECT_EQ(pair.server.Receive(&byte, 1, 300), -1);
+      EXPECT_FALSE(pair.server.Abandoned());
+      EXPECT_EQ(longest, 0ms);
+    }
+    platform::SetNetWaitAbandon({});
+  }
+}
 
 }  // namespace

@@ -10,17 +10,24 @@
 // stall inside it, or answer the ClientHello with garbage. Otherwise it
 // behaves as a plain accepting server. It records what each session committed (the recipients and a
 // digest of the message body) so that a test can compare it with what the
-// client believes it sent.
+// client believes it sent. The Windows build is the sound server alone (no
+// faults, no TLS: a plan must have m_dRate 0 and no certificate), which the
+// kill tests need there.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+namespace platform {
+class CTcpListener;
+}
 
 namespace testsupport {
 
@@ -106,7 +113,8 @@ class CFaultSmtpServer {
 
   FaultPlan m_plan;
   std::mt19937_64 m_random;
-  int m_listener = -1;
+  int m_listener = -1;  // the listening socket (on Windows 0 while m_pPortable listens)
+  std::unique_ptr<platform::CTcpListener> m_pPortable;
   unsigned int m_nPort = 0;
   void* m_tlsContext = nullptr;  // the server's SSL_CTX
   std::atomic<int> m_nRun{0};

@@ -14,6 +14,8 @@
 #include <cctype>
 #include <chrono>
 
+#include "platform/net.h"  // the header's listener member, unused here
+
 namespace testsupport {
 namespace {
 

@@ -1,12 +1,14 @@
-// The resume journal under SIGKILL: postwing-send is killed at random moments
-// of its runs, again and again, and each time the run is taken up as a user
+// The resume journal under SIGKILL (TerminateProcess on Windows): postwing-send
+// is killed at random moments of its runs, again and again, and each time the
+// run is taken up as a user
 // would take it up (continued with --resume while the journal holds a run to
 // continue, else started afresh) until one ends. The server's record is
 // compared with the journal after every kill and with the address list at
 // the end of each list: the journal stays readable and never counts a
 // message the server did not take, no message is lost, and none is sent
-// twice but the one in flight at a kill. Shared by the kill test (a short
-// run) and the soak benchmark (a long one).
+// twice but the one in flight at a kill; the report is the old file or the
+// old one with one whole new line. Shared by the kill tests (short runs, on
+// Linux and under Wine) and the soak benchmark (a long one).
 #pragma once
 
 #include <cstdint>

@@ -70,16 +70,22 @@ class CWhenShown : public wxTimer {
 };
 
 // The text entry of the address box: typed over by real keys when `typed`
-// is not empty, then OK clicked.
+// is not empty, then OK clicked. The box is the toolkit's own, its buttons
+// labelled from wx's catalogue: Chinese on every system.
 void AnswerAddressBox(wxTextEntryDialog& box, const std::string& typed) {
   wxTextCtrl* edit = nullptr;
   wxButton* ok = nullptr;
+  wxButton* cancel = nullptr;
   for (wxWindow* child : box.GetChildren()) {
     if (auto* e = dynamic_cast<wxTextCtrl*>(child)) edit = e;
     if (auto* b = dynamic_cast<wxButton*>(child); b != nullptr && b->GetId() == wxID_OK) ok = b;
+    if (auto* b = dynamic_cast<wxButton*>(child); b != nullptr && b->GetId() == wxID_CANCEL) cancel = b;
   }
   ASSERT_NE(edit, nullptr);
   ASSERT_NE(ok, nullptr);
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_TRUE(ok->GetLabelText().StartsWith(U("确认"))) << ok->GetLabelText();
+  EXPECT_TRUE(cancel->GetLabelText().StartsWith(U("取消"))) << cancel->GetLabelText();
   if (!typed.empty()) TypeInto(edit, typed);
   ClickOn(ok);
 }

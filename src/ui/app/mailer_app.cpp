@@ -2,6 +2,7 @@
 
 #include "ui/app/mailer_dlg.h"
 #include "ui/app/process_setup.h"
+#include "ui/app/toolkit_checks.h"
 #include "ui/common/chinese_locale.h"
 #include "ui/common/link_opener.h"
 
@@ -10,6 +11,7 @@ const wxString g_navLabels[7] = {L"选项",     L"SMTP设置", L"目录设置", 
 const wxString g_navSubLabels[2] = {L"邮件设置", L"声音设置"};
 
 bool CMailerApp::Initialize(int& argc, wxChar** argv) {
+  RouteToolkitChecksToLog();
   NameChineseLocaleForToolkit();
   return wxApp::Initialize(argc, argv);
 }

@@ -12,7 +12,8 @@ extern const wxString g_navSubLabels[2];
 
 class CMailerApp : public wxApp {
  public:
-  // Names the Chinese locale in the environment before the toolkit starts,
+  // Sends the toolkit's tripped checks to a log (never to the user), then
+  // names the Chinese locale in the environment before the toolkit starts,
   // so that its fonts, and with them every window's size, are the same
   // whatever locale the program was started in.
   bool Initialize(int& argc, wxChar** argv) override;

@@ -6,8 +6,11 @@
 #include <string>
 
 #include <wx/dcscreen.h>
+#include <wx/filename.h>
 #include <wx/intl.h>
 #include <wx/log.h>
+#include <wx/stdpaths.h>
+#include <wx/translation.h>
 #include <wx/utils.h>
 
 namespace {
@@ -37,6 +40,18 @@ CSavedVariable g_lang{"LANG", std::nullopt};
 bool g_named = false;
 
 void DropLanguageList() { wxUnsetEnv("LANGUAGE"); }
+
+// wx's catalogue beside the program: <program folder>/locale/zh_CN/
+// LC_MESSAGES/wxstd-3.2.mo. The Windows program carries it there (Windows has
+// no system folder of catalogues); the Linux program finds the system's
+// under /usr/share/locale, which is searched after this one.
+constexpr const char kCatalogueFolder[] = "locale";
+
+void AddCatalogueBesideProgram() {
+  wxFileName folder(wxStandardPaths::Get().GetExecutablePath());
+  folder.AppendDir(kCatalogueFolder);
+  wxFileTranslationsLoader::AddCatalogLookupPathPrefix(folder.GetPath());
+}
 
 }  // namespace
 
@@ -68,6 +83,7 @@ bool UseChineseLocale() {
   wxString saved;
   if (hadLanguage) wxGetEnv("LANGUAGE", &saved);
   DropLanguageList();
+  AddCatalogueBesideProgram();
   const bool ok = chinese->Init(wxLANGUAGE_CHINESE_SIMPLIFIED, wxLOCALE_LOAD_DEFAULT);
   if (g_named) {
     // The font machinery (fontconfig) reads the environment's language once,

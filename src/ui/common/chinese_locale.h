@@ -12,8 +12,9 @@
 bool NameChineseLocaleForToolkit();
 
 // After the toolkit has started and before any window: makes zh_CN with
-// UTF-8 the process's locale and loads wx's Chinese translations; GTK's
-// follow the locale. Once the fonts are set up for it, LC_ALL and LANG are
+// UTF-8 the process's locale and loads wx's Chinese translations (from
+// locale/ beside the program first, where the Windows program carries them,
+// then from the system's folders); GTK's follow the locale. Once the fonts are set up for it, LC_ALL and LANG are
 // put back as the program was started with them, so that the programs it
 // starts (the web browser, the mail program) keep the user's own language. False, leaving the locale as
 // it was, where the system has no Chinese locale.
