@@ -32,6 +32,7 @@ CConnectionPool::CConnectionPool(const MessageTarget& target, int connections,
     : m_target(target), m_stopLevel(std::move(stopLevel)), m_onResults(std::move(onResults)) {
   const int count = connections < 1 ? 1 : connections;
   m_nWorking = count;
+  m_nAlive = count;
   m_threads.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) m_threads.emplace_back([this] { Work(); });
 }
@@ -72,8 +73,10 @@ void CConnectionPool::Finish() {
     m_jobs.clear();
   }
   m_work.notify_all();
-  // The connections' QUIT is answered at once, or given up as a run gives up
-  // a silent server after a stop.
+  // The connections end with QUIT; meanwhile the window stays live and a
+  // stop still reaches them (a silent server is given up as during a run).
+  // Results still coming are dropped: the run has dealt with all it wants.
+  WaitUntil([this] { return m_nAlive == 0; }, false);
   for (std::thread& thread : m_threads) thread.join();
   m_threads.clear();
 }
@@ -93,9 +96,10 @@ int CConnectionPool::ConnectionsOpened() const {
   return m_nOpened;
 }
 
-void CConnectionPool::WaitUntil(const std::function<bool()>& done) {
+void CConnectionPool::WaitUntil(const std::function<bool()>& done, bool deal) {
   std::unique_lock<std::mutex> lock(m_lock);
   for (;;) {
+    if (!deal) m_results.clear();
     if (!m_results.empty()) {
       // Dealt with at once (the journal marks a message as soon as it can),
       // outside the lock, so that the connections go on meanwhile.
@@ -210,11 +214,13 @@ void CConnectionPool::Work() {
     m_done.notify_all();
   }
   sender.Finish();
-  if (holds) {
-    std::lock_guard<std::mutex> guard(m_lock);
-    --m_nHolding;
-  }
   platform::SetNetWaitAbandon(nullptr);
+  {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (holds) --m_nHolding;
+    --m_nAlive;
+  }
+  m_done.notify_all();
 }
 
 void CConnectionPool::PauseAfterRefusal() const {

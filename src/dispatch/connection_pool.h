@@ -90,8 +90,9 @@ class CConnectionPool {
   // A short wait before trying a refused opening once more (a stop ends it).
   void PauseAfterRefusal() const;
   // Waits in slices, running the wait hook, passing the stop level on and
-  // dealing with results, until `done` holds (asked under the lock).
-  void WaitUntil(const std::function<bool()>& done);
+  // (when `deal`) dealing with results, until `done` holds (asked under the
+  // lock).
+  void WaitUntil(const std::function<bool()>& done, bool deal = true);
 
   MessageTarget m_target;
   std::function<int()> m_stopLevel;
@@ -105,6 +106,7 @@ class CConnectionPool {
   int m_nInFlight = 0;  // handed over, no result yet
   int m_nWorking = 0;   // threads still taking jobs
   int m_nHolding = 0;   // threads holding an open connection between messages
+  int m_nAlive = 0;     // threads not yet ended
   int m_nOpened = 0;
   bool m_bEnding = false;
   std::vector<std::thread> m_threads;
