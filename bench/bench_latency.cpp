@@ -43,15 +43,6 @@ const char kSender[] = "bench@postwing.test";
 const char kRecipient[] = "sink@postwing.test";
 const char kSubject[] = "Benchmark";
 
-std::string Body() {
-  std::string body;
-  for (int line = 0; line < 32; ++line) {
-    std::string text = "Line " + std::to_string(line) + " of the benchmark body, ";
-    text.append(63 - text.size(), 'x');
-    body += text + "\n";
-  }
-  return body;
-}
 
 MessageTarget Target(unsigned int port, int security, const std::string& caFile) {
   MessageTarget target;
@@ -154,7 +145,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot start the sink or the proxy\n");
     } else {
       const double roundTrip = 2.0 * delayMs / 1000.0;
-      const std::string body = Body();
+      const std::string body = benchsupport::BenchmarkBody();
       std::printf("bench_latency: %d messages per row, %zu-byte bodies, one-way delay %d ms\n",
                   total, body.size(), delayMs);
       bool ok = true;

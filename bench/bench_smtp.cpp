@@ -40,17 +40,6 @@ const char kSender[] = "bench@postwing.test";
 const char kRecipient[] = "sink@postwing.test";
 const char kSubject[] = "Benchmark";
 
-// 2 KB of text in 32 lines of 64 bytes with LF ends, as bodies read from
-// text files have them.
-std::string Body() {
-  std::string body;
-  for (int line = 0; line < 32; ++line) {
-    std::string text = "Line " + std::to_string(line) + " of the benchmark body, ";
-    text.append(63 - text.size(), 'x');
-    body += text + "\n";
-  }
-  return body;
-}
 
 bool SendWithCsmtp(unsigned int port, const std::string& body) {
   CMailItem item;
@@ -139,7 +128,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const bool pinned = benchsupport::PinThisThread(0);
-  const std::string body = Body();
+  const std::string body = benchsupport::BenchmarkBody();
   const benchsupport::CBaselineClient baseline(
       "127.0.0.1", sink.Port(), kSender, kRecipient,
       benchsupport::PreparedMessage(kSender, kRecipient, kSubject, body));

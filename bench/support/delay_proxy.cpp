@@ -13,6 +13,8 @@
 
 #include "starttls_sink.h"
 
+#include "loopback.h"
+
 namespace benchsupport {
 namespace {
 
@@ -37,19 +39,8 @@ struct Pair {
 }  // namespace
 
 CDelayProxy::CDelayProxy(unsigned int port, int delayMs) : m_nTarget(port), m_nDelayMs(delayMs) {
-  m_nListen = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof local;
-  if (bind(m_nListen, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-      listen(m_nListen, 64) != 0 ||
-      getsockname(m_nListen, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-    close(m_nListen);
-    m_nListen = -1;
-    return;
-  }
-  m_nPort = ntohs(local.sin_port);
+  m_nListen = ListenOnLoopback(m_nPort);
+  if (m_nListen < 0) return;
   m_thread = std::thread([this] { Accept(); });
 }
 

@@ -8,6 +8,18 @@
 
 namespace benchsupport {
 
+// The benchmarks' message text: 2 KB in 32 lines of 64 bytes with LF ends,
+// as bodies read from text files have them.
+inline std::string BenchmarkBody() {
+  std::string body;
+  for (int line = 0; line < 32; ++line) {
+    std::string text = "Line " + std::to_string(line) + " of the benchmark body, ";
+    text.append(63 - text.size(), 'x');
+    body += text + "\n";
+  }
+  return body;
+}
+
 // Header, mailer line, blank line and the body with CR LF line ends, without
 // the final "\r\n.\r\n".
 inline std::string PreparedMessage(const std::string& sender, const std::string& recipient,

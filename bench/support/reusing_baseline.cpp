@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "starttls_sink.h"
+#include "loopback.h"
 
 namespace benchsupport {
 namespace {
@@ -50,10 +51,7 @@ CReusingBaselineClient::CReusingBaselineClient(unsigned int port, const std::str
       m_strMail("MAIL From: <" + sender + ">\r\n"),
       m_strRcpt("RCPT TO: <" + recipient + ">\r\n"),
       m_strData(message + "\r\n.\r\n") {
-  SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
-  SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
-  SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr);
-  m_pContext = ctx;
+  m_pContext = VerifyingClientContext(caFile);
 }
 
 CReusingBaselineClient::~CReusingBaselineClient() {

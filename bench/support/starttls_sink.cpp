@@ -1,5 +1,7 @@
 #include "starttls_sink.h"
 
+#include "loopback.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -51,21 +53,6 @@ struct Link {
     }
   }
 };
-
-int ListenOnLoopback(unsigned int& port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof local;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || listen(fd, 64) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-    close(fd);
-    return -1;
-  }
-  port = ntohs(local.sin_port);
-  return fd;
-}
 
 void NoDelay(int fd) {
   int one = 1;

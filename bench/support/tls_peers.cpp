@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "support/smtp_sink.h"
+#include "loopback.h"
 
 namespace benchsupport {
 namespace {
@@ -56,19 +57,8 @@ CTlsSink::CTlsSink(const std::string& certFile, const std::string& keyFile, int 
     return;
   }
   m_pContext = ctx;
-  m_nListen = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof local;
-  if (bind(m_nListen, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-      listen(m_nListen, 64) != 0 ||
-      getsockname(m_nListen, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-    close(m_nListen);
-    m_nListen = -1;
-    return;
-  }
-  m_nPort = ntohs(local.sin_port);
+  m_nListen = ListenOnLoopback(m_nPort);
+  if (m_nListen < 0) return;
   m_thread = std::thread([this, cpu] { Run(cpu); });
 }
 
@@ -128,10 +118,8 @@ CTlsBaselineClient::CTlsBaselineClient(unsigned int port, const std::string& caF
       m_strMail("MAIL From: <" + sender + ">\r\n"),
       m_strRcpt("RCPT TO: <" + recipient + ">\r\n"),
       m_strData(message + "\r\n.\r\n") {
-  SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
-  SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
-  SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr);
-  SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_OFF);
+  SSL_CTX* ctx = VerifyingClientContext(caFile);
+  if (ctx != nullptr) SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_OFF);
   m_pContext = ctx;
 }
 

@@ -379,15 +379,6 @@ void CFaultSmtpServer::PlanFault(ServedSession& session) {
   session.m_step = static_cast<SmtpStep>(m_random() % static_cast<int>(SmtpStep::Handshake));
 }
 
-bool CFaultSmtpServer::TakeSessions(std::vector<ServedSession>& sessions, int waitMs) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  const bool ended = m_changed.wait_for(lock, std::chrono::milliseconds(waitMs),
-                                        [this] { return m_nActive == 0; });
-  sessions.swap(m_done);
-  m_done.clear();
-  return ended;
-}
-
 void CFaultSmtpServer::Serve() {
   while (!m_bStop) {
     pollfd p{m_listener, POLLIN, 0};

@@ -70,15 +70,6 @@ void CFaultSmtpServer::BeginRun(int run, SmtpOpening) { m_nRun = run; }
 
 void CFaultSmtpServer::PlanFault(ServedSession&) {}
 
-bool CFaultSmtpServer::TakeSessions(std::vector<ServedSession>& sessions, int waitMs) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  const bool ended = m_changed.wait_for(lock, std::chrono::milliseconds(waitMs),
-                                        [this] { return m_nActive == 0; });
-  sessions.swap(m_done);
-  m_done.clear();
-  return ended;
-}
-
 void CFaultSmtpServer::Serve() {
   while (!m_bStop) {
     platform::CTcpSocket peer;
