@@ -330,15 +330,23 @@ TEST_F(MainWindow, SecurityModesMoveTheDefaultPortAndPlainLoginWarnsOnce) {
   EXPECT_EQ(m_recorder.m_shown.size(), 1u);
 
   TypeInto(smtp.m_editCaFile, "certs/company.pem");
-  // One step down with the keyboard (the click may have met a button of its own).
-  ClickOn(smtp.m_spinReuse);
-  ASSERT_TRUE(WaitUntil([&] { return wxWindow::FindFocus() == smtp.m_spinReuse; }));
+  // The spins are reached with Tab from the certificate file (a click on a
+  // spin may meet one of its buttons, and on Windows its edit is a window of
+  // its own), then stepped with the arrow keys.
+  auto tabTo = [](wxWindow* target) {
+    for (int i = 0; i < 4 && wxWindow::FindFocus() != target; ++i) {
+      wxWindow* before = wxWindow::FindFocus();
+      wxUIActionSimulator().Char(WXK_TAB);
+      WaitUntil([&] { return wxWindow::FindFocus() != before; });
+    }
+    return wxWindow::FindFocus() == target;
+  };
+  ASSERT_TRUE(tabTo(smtp.m_spinReuse));
   const int reuse = smtp.m_spinReuse->GetValue() - 1;
   wxUIActionSimulator().Char(WXK_DOWN);
   ASSERT_TRUE(WaitUntil([&] { return smtp.m_spinReuse->GetValue() == reuse; }))
       << smtp.m_spinReuse->GetValue();
-  ClickOn(smtp.m_spinConnections);
-  ASSERT_TRUE(WaitUntil([&] { return wxWindow::FindFocus() == smtp.m_spinConnections; }));
+  ASSERT_TRUE(tabTo(smtp.m_spinConnections));
   const int connections = smtp.m_spinConnections->GetValue() + 1;
   wxUIActionSimulator().Char(WXK_UP);
   ASSERT_TRUE(WaitUntil([&] { return smtp.m_spinConnections->GetValue() == connections; }))
