@@ -72,10 +72,9 @@ class CSMTP {
   // recipient and the reply. Called again after a message, it sends the next
   // one on the same connection (RSET first when the previous transaction
   // failed), with a log and an error text of its own.
+  // An item sent before (on another connection) goes as the same bytes,
+  // without being prepared twice (CMailItem::m_bWireReady).
   bool SendMail(CMailItem& item);
-  // SendMail for an item SendMail has prepared before (on another
-  // connection): the same bytes again, without preparing them twice.
-  bool SendPrepared(CMailItem& item);
   // The message the next SendMail sends on this connection, told before the
   // current one: when the server pipelines, its MAIL, RCPT and DATA follow
   // the current message's final dot in the same write, if `stillWanted`
@@ -141,6 +140,8 @@ class CSMTP {
     bool m_bPipelining = false;
   };
 
+  // SendMail once the item is in the wire's form.
+  bool SendPrepared(CMailItem& item);
   bool ExpectReplyWithin(ReplyKind kind, int timeoutMs);
   bool ReceiveReply(int timeoutMs);
   // The EHLO modes: reads one whole reply, all its lines, however many
